@@ -1,0 +1,26 @@
+// The function table published to the host: rows in the host's order.
+#include "functions/generate_key.h"
+#include "host/library_hooks.h"
+
+namespace mg::host {
+namespace {
+
+template <class Fn>
+abi::Word W(Fn* p) {
+    return reinterpret_cast<abi::Word>(p);
+}
+abi::Word W(const char* text) { return reinterpret_cast<abi::Word>(text); }
+
+}  // namespace
+
+const abi::FunctionTable* LibraryFunctionTable() {
+    using namespace functions;
+    static const abi::FunctionInfo rows[] = {
+        {W("GENERATEKEY"), W(&GENERATEKEY), 4, W("I,.L,.L,.L")},
+        {W("ONLOAD"), W(&ONLOAD), -2, W("")},
+    };
+    static const abi::FunctionTable table = {0, static_cast<std::int16_t>(sizeof(rows) / sizeof(rows[0])), W(rows)};
+    return &table;
+}
+
+}  // namespace mg::host

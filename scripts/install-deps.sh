@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks for building and testing (run as root).
+set -euo pipefail
+packages=(
+  cmake g++ make pkg-config googletest   # build and unit tests
+  libssl-dev libmcrypt-dev libcrypto++-dev  # independent implementations the tests compare against
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "host_fixture.h"
+
+namespace mg::testing {
+namespace {
+
+using FunctionTable = HostTest;
+
+// Name, parameter count and type string of every row, in the host's order.
+struct Row {
+    const char* name;
+    int count;
+    const char* types;
+};
+const Row kRows[] = {
+    {"GENERATEKEY", 4, "I,.L,.L,.L"},
+    {"ONLOAD", -2, ""},
+};
+
+TEST_F(FunctionTable, RowsAreThoseTheHostExpects) {
+    const auto& rows = host.Rows();
+    ASSERT_EQ(rows.size(), std::size(kRows));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].name, kRows[i].name);
+        EXPECT_EQ(rows[i].parameterCount, kRows[i].count) << kRows[i].name;
+        EXPECT_EQ(rows[i].typeString, kRows[i].types) << kRows[i].name;
+    }
+}
+
+TEST_F(FunctionTable, TheHostChecksArgumentsAgainstTypeStrings) {
+    EXPECT_EQ(host.Call("GENERATEKEY", {}).error, hostsim::Host::kErrorArguments);
+    EXPECT_EQ(host.Call("GENERATEKEY", {C("8")}).error, hostsim::Host::kErrorArguments);
+    EXPECT_EQ(host.Call("GENERATEKEY", {I(1), L(true), L(true), L(true), L(true)}).error,
+              hostsim::Host::kErrorArguments);
+    EXPECT_EQ(host.Call("NOSUCHFUNCTION", {}).error, hostsim::Host::kErrorNoFunction);
+}
+
+}  // namespace
+}  // namespace mg::testing
