@@ -1,5 +1,8 @@
 // The function table published to the host: rows in the host's order.
+#include "functions/crc.h"
+#include "functions/encrypt.h"
 #include "functions/generate_key.h"
+#include "functions/hash.h"
 #include "host/library_hooks.h"
 
 namespace mg::host {
@@ -16,6 +19,13 @@ abi::Word W(const char* text) { return reinterpret_cast<abi::Word>(text); }
 const abi::FunctionTable* LibraryFunctionTable() {
     using namespace functions;
     static const abi::FunctionInfo rows[] = {
+        {W("ENCRYPT"), W(&ENCRYPT), 8, W("C,C,.I,.I,.I,.I,.I,.C")},
+        {W("DECRYPT"), W(&DECRYPT), 8, W("C,C,.I,.I,.I,.I,.I,.C")},
+        {W("HMAC"), W(&HMAC), 3, W("C,C,.I")},
+        {W("HASH"), W(&HASH), 2, W("C,.I")},
+        {W("HASHFILE"), W(&HASHFILE), 2, W("C,.I")},
+        {W("CRC"), W(&CRC), 2, W("C,.I")},
+        {W("CRCFILE"), W(&CRCFILE), 2, W("C,.I")},
         {W("GENERATEKEY"), W(&GENERATEKEY), 4, W("I,.L,.L,.L")},
         {W("ONLOAD"), W(&ONLOAD), -2, W("")},
     };

@@ -14,6 +14,13 @@ struct Row {
     const char* types;
 };
 const Row kRows[] = {
+    {"ENCRYPT", 8, "C,C,.I,.I,.I,.I,.I,.C"},
+    {"DECRYPT", 8, "C,C,.I,.I,.I,.I,.I,.C"},
+    {"HMAC", 3, "C,C,.I"},
+    {"HASH", 2, "C,.I"},
+    {"HASHFILE", 2, "C,.I"},
+    {"CRC", 2, "C,.I"},
+    {"CRCFILE", 2, "C,.I"},
     {"GENERATEKEY", 4, "I,.L,.L,.L"},
     {"ONLOAD", -2, ""},
 };

@@ -12,6 +12,18 @@ namespace mg::testing {
 using hostsim::CallResult;
 using hostsim::Value;
 
+inline std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) out += digits[c >> 4], out += digits[c & 15];
+    return out;
+}
+inline std::string Unhex(const std::string& hex) {
+    std::string out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return out;
+}
+
 inline Value C(std::string s) { return Value::Of(std::move(s)); }
 inline Value I(std::int32_t i) { return Value::Int(i); }
 inline Value L(bool b) { return Value::Bool(b); }
@@ -24,6 +36,14 @@ protected:
     std::size_t handlesAtStart = host.OccupiedHandles();
 
     void TearDown() override { EXPECT_EQ(host.OccupiedHandles(), handlesAtStart) << "handles leaked"; }
+
+    // The library's error message of a call that must fail with error 1098.
+    std::string Error(const std::string& name, const std::vector<Value>& args) {
+        CallResult r = host.Call(name, args);
+        EXPECT_EQ(r.error, abi::kErrorLibraryMessage) << name;
+        EXPECT_EQ(r.value.kind, Value::Kind::None) << name << " returned a value despite the error";
+        return r.message;
+    }
 
     // The bytes a call returned; fails the test on an error.
     std::string Bytes(const std::string& name, const std::vector<Value>& args) {

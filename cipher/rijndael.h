@@ -1,0 +1,55 @@
+// Rijndael in its general form: key and block of 16, 24 or 32 bytes each,
+// chosen independently. With a 16-byte block this is AES.
+#ifndef MG_CIPHER_RIJNDAEL_H
+#define MG_CIPHER_RIJNDAEL_H
+
+#include <cstdint>
+
+#include "cipher/block_cipher.h"
+
+namespace mg {
+
+class CRijndael : public IBlockCipher {
+public:
+    static constexpr std::int32_t kHighestMode = 4;  // 4 is accepted and runs as ECB
+
+    CRijndael();
+    ~CRijndael() override;
+
+    // iv: block size bytes are read. The key is repeated cyclically (or cut)
+    // to keySize bytes.
+    void Initialize(const unsigned char* key, std::int32_t keyLength, const unsigned char* iv,
+                    std::int32_t keySize, std::int32_t blockSize, std::int32_t mode, std::int32_t padding);
+
+    void GetSignature(unsigned char* out) override;
+    void Encrypt(const unsigned char* in, unsigned char* out, std::int32_t len) override;
+    void Decrypt(const unsigned char* in, unsigned char* out, std::int32_t len) override;
+    void EncryptFile(const char* inFile, const char* outFile) override;
+    void DecryptFile(const char* inFile, const char* outFile) override;
+
+    // The expanded key, KeySize() bytes; the file signature covers it.
+    const unsigned char* KeyStore() const { return m_acKeyStore; }
+    std::int32_t Rounds() const { return m_iRounds; }
+
+private:
+    static constexpr int kMaxRounds = 14;
+    static constexpr int kMaxColumns = kMaxBlockSize / 4;
+
+    void ExpandSchedule();
+    void EncipherBlock16(const unsigned char* in, unsigned char* out) const;
+    void DecipherBlock16(const unsigned char* in, unsigned char* out) const;
+    // 24- and 32-byte blocks: Nb is 6 or 8 columns.
+    template <int Nb>
+    void EncipherBlockWide(const unsigned char* in, unsigned char* out) const;
+    template <int Nb>
+    void DecipherBlockWide(const unsigned char* in, unsigned char* out) const;
+
+    unsigned char m_acKeyStore[32];
+    std::uint32_t m_auEncKey[kMaxRounds + 1][kMaxColumns];
+    std::uint32_t m_auDecKey[kMaxRounds + 1][kMaxColumns];
+    std::int32_t m_iRounds;
+};
+
+}  // namespace mg
+
+#endif

@@ -1,0 +1,101 @@
+#include "digest/md5.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "digest/digest_util.h"
+
+namespace mg {
+
+namespace {
+
+// RFC 1321, section 3.4: additive constants, rotations and message-word order
+// of the 64 steps.
+constexpr std::uint32_t kT[64] = {
+    0xD76AA478, 0xE8C7B756, 0x242070DB, 0xC1BDCEEE, 0xF57C0FAF, 0x4787C62A, 0xA8304613, 0xFD469501,
+    0x698098D8, 0x8B44F7AF, 0xFFFF5BB1, 0x895CD7BE, 0x6B901122, 0xFD987193, 0xA679438E, 0x49B40821,
+    0xF61E2562, 0xC040B340, 0x265E5A51, 0xE9B6C7AA, 0xD62F105D, 0x02441453, 0xD8A1E681, 0xE7D3FBC8,
+    0x21E1CDE6, 0xC33707D6, 0xF4D50D87, 0x455A14ED, 0xA9E3E905, 0xFCEFA3F8, 0x676F02D9, 0x8D2A4C8A,
+    0xFFFA3942, 0x8771F681, 0x6D9D6122, 0xFDE5380C, 0xA4BEEA44, 0x4BDECFA9, 0xF6BB4B60, 0xBEBFBC70,
+    0x289B7EC6, 0xEAA127FA, 0xD4EF3085, 0x04881D05, 0xD9D4D039, 0xE6DB99E5, 0x1FA27CF8, 0xC4AC5665,
+    0xF4292244, 0x432AFF97, 0xAB9423A7, 0xFC93A039, 0x655B59C3, 0x8F0CCC92, 0xFFEFF47D, 0x85845DD1,
+    0x6FA87E4F, 0xFE2CE6E0, 0xA3014314, 0x4E0811A1, 0xF7537E82, 0xBD3AF235, 0x2AD7D2BB, 0xEB86D391,
+};
+constexpr int kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+
+constexpr int WordIndex(int step) {
+    const int i = step % 16;
+    switch (step / 16) {
+        case 0: return i;
+        case 1: return (1 + 5 * i) % 16;
+        case 2: return (5 + 3 * i) % 16;
+        default: return (7 * i) % 16;
+    }
+}
+
+// One step; the roles of the four words rotate from step to step, so the
+// word that plays "a" is found from the step number at compile time.
+template <int Step>
+inline void Md5Step(std::uint32_t (&v)[4], const std::uint32_t (&x)[16]) {
+    constexpr int a = (4 - Step % 4) % 4, b = (a + 1) % 4, c = (a + 2) % 4, d = (a + 3) % 4;
+    constexpr int round = Step / 16;
+    std::uint32_t f;
+    if constexpr (round == 0) f = v[d] ^ (v[b] & (v[c] ^ v[d]));
+    else if constexpr (round == 1) f = v[c] ^ (v[d] & (v[b] ^ v[c]));
+    else if constexpr (round == 2) f = v[b] ^ v[c] ^ v[d];
+    else f = v[c] ^ (v[b] | ~v[d]);
+    v[a] = v[b] + Rotl32(v[a] + f + x[WordIndex(Step)] + kT[Step], kShift[round][Step % 4]);
+}
+
+template <std::size_t... Steps>
+inline void Md5Steps(std::uint32_t (&v)[4], const std::uint32_t (&x)[16], std::index_sequence<Steps...>) {
+    (Md5Step<static_cast<int>(Steps)>(v, x), ...);
+}
+
+}  // namespace
+
+CMD5::CMD5() { Reset(); }
+
+CMD5::~CMD5() = default;
+
+void CMD5::Reset() {
+    m_aState[0] = 0x67452301;
+    m_aState[1] = 0xEFCDAB89;
+    m_aState[2] = 0x98BADCFE;
+    m_aState[3] = 0x10325476;
+    m_uBitCount = 0;
+    m_bDataAdded = false;
+}
+
+void CMD5::Compress(const unsigned char* block) {
+    std::uint32_t x[16];
+    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
+    std::uint32_t v[4] = {m_aState[0], m_aState[1], m_aState[2], m_aState[3]};
+    Md5Steps(v, x, std::make_index_sequence<64>());
+    for (int i = 0; i < 4; ++i) m_aState[i] += v[i];
+}
+
+void CMD5::Transform() { Compress(m_aBuffer); }
+
+void CMD5::AddData(const unsigned char* data, std::int32_t length) {
+    if (length < 0) throw std::runtime_error("FileDigest ERROR: in CMD5::AddData(), Data Length should be >= 0!");
+    m_bDataAdded = true;
+    if (length == 0) return;
+    const std::size_t fill = static_cast<std::size_t>((m_uBitCount >> 3) & 63);
+    m_uBitCount += static_cast<std::uint64_t>(length) << 3;
+    FeedBlocks<64>(m_aBuffer, fill, data, static_cast<std::size_t>(length),
+                   [this](const unsigned char* block) { Compress(block); });
+}
+
+void CMD5::FinalDigest(unsigned char* out) {
+    if (!m_bDataAdded) throw std::runtime_error("FileDigest ERROR: in CMD5::FinalDigest(), No data Added before call!");
+    const std::size_t fill = static_cast<std::size_t>((m_uBitCount >> 3) & 63);
+    PadBlock<64, 8>(m_aBuffer, fill, [this](const unsigned char* block) { Compress(block); });
+    StoreLe32(m_aBuffer + 56, static_cast<std::uint32_t>(m_uBitCount));
+    StoreLe32(m_aBuffer + 60, static_cast<std::uint32_t>(m_uBitCount >> 32));
+    Compress(m_aBuffer);
+    for (int i = 0; i < 4; ++i) StoreLe32(out + 4 * i, m_aState[i]);
+    Reset();
+}
+
+}  // namespace mg

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+#include "digest/message_digest.h"
+
+namespace mg {
+
+// RIPEMD digests chosen by method: 0 RIPEMD-128, 1 RIPEMD-160.
+class CRIPEMD final : public IMessageDigest {
+public:
+    explicit CRIPEMD(std::int32_t method);
+    ~CRIPEMD() override;
+
+    void AddData(const unsigned char* data, std::int32_t length) override;
+    void FinalDigest(unsigned char* out) override;
+    void Reset() override;
+    void Transform() override;
+
+    std::int32_t DigestLength() const override { return m_iMethod == 0 ? 16 : 20; }
+    std::int32_t BlockLength() const override { return 64; }
+
+private:
+    void Compress(const unsigned char* block);
+    void Compress128(const unsigned char* block);
+    void Compress160(const unsigned char* block);
+
+    std::uint32_t m_aState[5];  // RIPEMD-128 uses the first four
+    std::uint64_t m_uBitCount;
+    unsigned char m_aBuffer[64];
+    std::int32_t m_iMethod;
+};
+
+}  // namespace mg

@@ -1,0 +1,83 @@
+#include "functions/encrypt.h"
+
+#include "cipher/rc4.h"
+#include "functions/cipher_setup.h"
+#include "host/handle_lock.h"
+#include "host/owned_handle.h"
+
+namespace mg::functions {
+namespace {
+
+enum Position { kData = 1, kKey = 2, kType = 3, kIv = 8 };
+
+void ReturnBytes(abi::MemHandle handle, std::int32_t length) {
+    abi::HostValue v{};
+    v.type = 'C';
+    v.length = length;
+    v.handle = handle;
+    host::ReturnValue(v);
+}
+
+abi::MemHandle AllocOrRaise(std::size_t size) {
+    const abi::MemHandle h = host::AllocHandle(size);
+    if (h == 0) host::RaiseError(abi::kErrorCannotGrow);
+    return h;
+}
+
+// RC4 works in place on the data argument, which it then returns.
+void Rc4InPlace(const Arguments& args, const unsigned char* key, std::int32_t keyLength, bool terminate) {
+    const abi::MemHandle data = args.Handle(kData);
+    const std::int32_t length = args.Length(kData);
+    if (terminate) {
+        host::ResizeOrRaise(data, static_cast<std::size_t>(length) + 1);
+        host::HandleToPointer(data)[length] = 0;
+    }
+    host::HandleLock lock(data);
+    Rc4State state;
+    Rc4Setup(key, keyLength, state);
+    Rc4Crypt(lock.data(), length, state);
+    ReturnBytes(data, length);
+}
+
+void Run(abi::ParamBlock* params, bool encrypt) {
+    const Arguments args(params);
+    LibraryObjects& objects = Objects();
+    CipherSettings& settings = objects.settings;
+    settings.Reset();
+    settings.Fill(args, kType);
+
+    host::HandleLock key(args.Handle(kKey));
+    const std::int32_t keyLength = args.Length(kKey);
+    if (settings.IsRc4()) {
+        Rc4InPlace(args, key.data(), keyLength, encrypt);
+        return;
+    }
+
+    IBlockCipher& cipher = InitializeBlockCipher(objects, args, key.data(), keyLength, kIv);
+    const abi::MemHandle data = args.Handle(kData);
+    const std::int32_t length = args.Length(kData);
+    std::int32_t total = length;
+    const std::int32_t block = cipher.BlockSize();
+    if (encrypt && length % block != 0) {
+        total = length + (block - length % block);
+        host::ResizeOrRaise(data, static_cast<std::size_t>(total));
+    }
+    host::HandleLock in(data);
+    if (total != length) cipher.Pad(in.data(), length);
+
+    host::OwnedHandle result(AllocOrRaise(static_cast<std::size_t>(total)));
+    host::HandleLock out(result.get());
+    if (encrypt) {
+        cipher.Encrypt(in.data(), out.data(), total);
+    } else {
+        cipher.Decrypt(in.data(), out.data(), total);
+    }
+    ReturnBytes(result.get(), total);
+}
+
+}  // namespace
+
+void MG_FASTCALL ENCRYPT(abi::ParamBlock* params) { Run(params, true); }
+void MG_FASTCALL DECRYPT(abi::ParamBlock* params) { Run(params, false); }
+
+}  // namespace mg::functions

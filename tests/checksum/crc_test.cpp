@@ -1,0 +1,127 @@
+// CRC-32 (init 0, no final xor) and CRC-16 (XMODEM parameters) over memory
+// and files.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "checksum/crc.h"
+
+namespace mg {
+namespace {
+
+const unsigned char* U(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+// Bit-at-a-time definitions, independent of the tables.
+std::uint32_t BitwiseCrc32(const std::string& s) {
+    std::uint32_t r = 0;
+    for (unsigned char c : s) {
+        r ^= c;
+        for (int i = 0; i < 8; ++i) r = (r & 1) ? (r >> 1) ^ 0xEDB88320u : r >> 1;
+    }
+    return r;
+}
+
+std::uint16_t BitwiseCrc16(const std::string& s) {
+    std::uint32_t r = 0;
+    for (unsigned char c : s) {
+        r ^= static_cast<std::uint32_t>(c) << 8;
+        for (int i = 0; i < 8; ++i) r = (r & 0x8000) ? ((r << 1) ^ 0x1021) & 0xFFFF : (r << 1) & 0xFFFF;
+    }
+    return static_cast<std::uint16_t>(r);
+}
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(random());
+    return s;
+}
+
+class ScratchFile {
+public:
+    explicit ScratchFile(const std::string& contents) {
+        static std::mt19937 random{std::random_device{}()};
+        m_path = (std::filesystem::temp_directory_path() / ("mg_crc_" + std::to_string(random()) + ".bin")).string();
+        std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
+        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    }
+    ~ScratchFile() {
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    const char* Path() const { return m_path.c_str(); }
+
+private:
+    std::string m_path;
+};
+
+// Check values from the CRC parameter catalogue ("123456789"), and the
+// values the host functions document for "abc".
+TEST(Crc, CheckValues) {
+    EXPECT_EQ(Crc32Buffer(U("123456789"), 9), 0x2DFD2D88u);
+    EXPECT_EQ(Crc16String(U("123456789"), 9), 0x31C3);
+    EXPECT_EQ(Crc32Buffer(U("abc"), 3), 3395655888u);
+    EXPECT_EQ(Crc16String(U("abc"), 3), 40406);
+    EXPECT_EQ(Crc32Buffer(nullptr, 0), 0u);
+    EXPECT_EQ(Crc16String(nullptr, 0), 0);
+}
+
+TEST(Crc, TablesMatchBitwiseDefinition) {
+    for (unsigned seed = 0; seed < 20; ++seed) {
+        const std::string data = RandomBytes(1 + seed * 97, seed);
+        EXPECT_EQ(Crc32Buffer(U(data), static_cast<std::uint32_t>(data.size())), BitwiseCrc32(data));
+        const std::string text = data.substr(0, data.find('\0'));
+        EXPECT_EQ(Crc16String(U(data), data.size()), BitwiseCrc16(text));
+    }
+    std::string all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    EXPECT_EQ(Crc32Buffer(U(all), 256), BitwiseCrc32(all));
+    EXPECT_EQ(Crc16String(U(all) + 1, 255), BitwiseCrc16(all.substr(1)));
+}
+
+TEST(Crc, Crc16OfValueStopsAtNulButCrc32DoesNot) {
+    const std::string withNul("a\0b", 3);
+    EXPECT_EQ(Crc16String(U(withNul), 3), Crc16String(U("a"), 1));
+    EXPECT_NE(Crc32Buffer(U(withNul), 3), Crc32Buffer(U("a"), 1));
+    // The length bounds the scan when there is no NUL.
+    EXPECT_EQ(Crc16String(U("abcdef"), 3), 40406);
+}
+
+TEST(CrcFile, MatchesContentsAcrossReadBoundaries) {
+    for (std::size_t size : {0u, 1u, 15999u, 16000u, 16001u, 32000u, 32001u, 100000u}) {
+        const std::string contents = RandomBytes(size, static_cast<unsigned>(size));
+        ScratchFile file(contents);
+        EXPECT_EQ(Crc32File(file.Path()), BitwiseCrc32(contents)) << size;
+        // Unlike a value, a file counts its NUL bytes.
+        EXPECT_EQ(Crc16File(file.Path()), BitwiseCrc16(contents)) << size;
+    }
+}
+
+TEST(CrcFile, BytesAreTakenAsStored) {
+    const char raw[] = "line one\r\nline two\r\n\x1A after eof mark\n\0tail\r";
+    const std::string contents(raw, sizeof raw - 1);
+    ScratchFile file(contents);
+    EXPECT_EQ(Crc32File(file.Path()), Crc32Buffer(U(contents), static_cast<std::uint32_t>(contents.size())));
+    EXPECT_EQ(Crc16File(file.Path()), BitwiseCrc16(contents));
+}
+
+TEST(CrcFile, UnreadableGivesZero) {
+    const std::string missing = (std::filesystem::temp_directory_path() / "mg_crc_missing_file.bin").string();
+    EXPECT_EQ(Crc32File(missing.c_str()), 0u);
+    EXPECT_EQ(Crc16File(missing.c_str()), 0);
+    EXPECT_EQ(Crc32File(nullptr), 0u);
+    // A directory either fails to open or fails on the first read.
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    EXPECT_EQ(Crc32File(folder.c_str()), 0u);
+    EXPECT_EQ(Crc16File(folder.c_str()), 0);
+}
+
+}  // namespace
+}  // namespace mg

@@ -1,0 +1,182 @@
+// The incremental contract shared by the digests, and the file digest.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "tests/digest/digest_test_support.h"
+
+namespace mg::test {
+namespace {
+
+const int kAllTypes[] = {kSha1, kSha256, kSha384, kSha512, kMd5, kRipemd128, kRipemd160};
+
+const unsigned char* U(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
+std::string ClassName(int type) {
+    if (type <= kSha512) return "CSHA";
+    return type == kMd5 ? "CMD5" : "CRIPEMD";
+}
+
+template <class F>
+std::string ErrorText(F&& f) {
+    try {
+        f();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(DigestContract, SizesPerType) {
+    const std::int32_t digest[] = {0, 20, 32, 48, 64, 16, 16, 20};
+    const std::int32_t block[] = {0, 64, 64, 128, 128, 64, 64, 64};
+    for (int type : kAllTypes) {
+        auto d = MakeDigest(type);
+        EXPECT_EQ(d->DigestLength(), digest[type]) << HashName(type);
+        EXPECT_EQ(d->BlockLength(), block[type]) << HashName(type);
+    }
+}
+
+TEST(DigestContract, ChunkingDoesNotChangeTheDigest) {
+    const std::string message = PseudoRandomBytes(1500, 7);
+    for (int type : kAllTypes) {
+        const std::string whole = DigestHex(type, message);
+        auto d = MakeDigest(type);
+        const std::size_t plans[][6] = {{1, 63, 64, 200, 0, 0}, {127, 1, 128, 129, 0, 0}, {0, 5, 0, 300, 0, 0}};
+        for (const auto& plan : plans) {
+            std::size_t pos = 0;
+            for (std::size_t step : plan) {
+                d->AddData(U(message) + pos, static_cast<std::int32_t>(step));
+                pos += step;
+            }
+            d->AddData(U(message) + pos, static_cast<std::int32_t>(message.size() - pos));
+            unsigned char out[64];
+            d->FinalDigest(out);
+            EXPECT_EQ(ToHex(out, static_cast<std::size_t>(d->DigestLength())), whole) << HashName(type);
+        }
+        for (char c : message) d->AddData(reinterpret_cast<const unsigned char*>(&c), 1);
+        unsigned char out[64];
+        d->FinalDigest(out);
+        EXPECT_EQ(ToHex(out, static_cast<std::size_t>(d->DigestLength())), whole) << HashName(type) << " bytewise";
+    }
+}
+
+TEST(DigestContract, FinalDigestWritesExactlyTheDigestAndResets) {
+    for (int type : kAllTypes) {
+        auto d = MakeDigest(type);
+        const std::string first = DigestHex(type, "first message");
+        const std::string second = DigestHex(type, "second");
+        unsigned char out[80];
+        std::memset(out, 0xEE, sizeof out);
+        d->AddData(U(std::string("first message")), 13);
+        d->FinalDigest(out);
+        const auto n = static_cast<std::size_t>(d->DigestLength());
+        EXPECT_EQ(ToHex(out, n), first) << HashName(type);
+        for (std::size_t i = n; i < sizeof out; ++i) ASSERT_EQ(out[i], 0xEE) << HashName(type) << " byte " << i;
+        EXPECT_FALSE(d->DataAdded());
+        // No explicit Reset between the two messages.
+        d->AddData(U(std::string("second")), 6);
+        d->FinalDigest(out);
+        EXPECT_EQ(ToHex(out, n), second) << HashName(type);
+    }
+}
+
+TEST(DigestContract, FinalDigestWithoutDataFails) {
+    for (int type : kAllTypes) {
+        auto d = MakeDigest(type);
+        const std::string expected = "FileDigest ERROR: in " + ClassName(type) + "::FinalDigest(), No data Added before call!";
+        unsigned char out[64];
+        EXPECT_EQ(ErrorText([&] { d->FinalDigest(out); }), expected) << HashName(type);
+        d->AddData(U(std::string("x")), 1);
+        d->FinalDigest(out);
+        std::memset(out, 0x5A, sizeof out);
+        EXPECT_EQ(ErrorText([&] { d->FinalDigest(out); }), expected) << HashName(type) << " second call";
+        for (unsigned char b : out) ASSERT_EQ(b, 0x5A);
+        // Reset drops added data, the empty AddData counts as data.
+        d->AddData(U(std::string("x")), 1);
+        d->Reset();
+        EXPECT_EQ(ErrorText([&] { d->FinalDigest(out); }), expected) << HashName(type) << " after Reset";
+        d->AddData(nullptr, 0);
+        d->FinalDigest(out);
+        EXPECT_EQ(ToHex(out, static_cast<std::size_t>(d->DigestLength())), DigestHex(type, ""));
+    }
+}
+
+TEST(DigestContract, NegativeLengthIsRefusedAndChangesNothing) {
+    for (int type : kAllTypes) {
+        auto d = MakeDigest(type);
+        const std::string expected = "FileDigest ERROR: in " + ClassName(type) + "::AddData(), Data Length should be >= 0!";
+        const std::string data = PseudoRandomBytes(100, 3);
+        // On a fresh object the refused call must not count as data.
+        EXPECT_EQ(ErrorText([&] { d->AddData(U(data), -1); }), expected) << HashName(type);
+        EXPECT_FALSE(d->DataAdded());
+        d->AddData(U(data), 70);
+        EXPECT_EQ(ErrorText([&] { d->AddData(U(data) + 70, -1); }), expected) << HashName(type);
+        d->AddData(U(data) + 70, 30);
+        unsigned char out[64];
+        d->FinalDigest(out);
+        EXPECT_EQ(ToHex(out, static_cast<std::size_t>(d->DigestLength())), DigestHex(type, data)) << HashName(type);
+    }
+}
+
+TEST(DigestContract, IllegalMethodsAreRefused) {
+    EXPECT_EQ(ErrorText([] { CSHA d(4); }), "FileDigest ERROR: in CSHA() Constructor, Illegal Method 4!");
+    EXPECT_EQ(ErrorText([] { CSHA d(-1); }), "FileDigest ERROR: in CSHA() Constructor, Illegal Method -1!");
+    EXPECT_EQ(ErrorText([] { CRIPEMD d(2); }), "FileDigest ERROR: in CRIPEMD() Constructor, Illegal Method 2!");
+    EXPECT_EQ(ErrorText([] { CRIPEMD d(-7); }), "FileDigest ERROR: in CRIPEMD() Constructor, Illegal Method -7!");
+}
+
+// DigestFile must equal AddData over the whole contents, across the reader's
+// chunk (384) and half-buffer (512) boundaries.
+TEST(DigestFile, MatchesDigestOfContents) {
+    const std::size_t sizes[] = {0, 1, 383, 384, 385, 512, 767, 768, 1024, 1025, 1536, 1920, 3 * 1024 * 1024 + 7};
+    for (std::size_t size : sizes) {
+        const std::string contents = PseudoRandomBytes(size, static_cast<std::uint32_t>(size));
+        ScratchFile file(contents);
+        for (int type : kAllTypes) {
+            auto d = MakeDigest(type);
+            // Data left in the object must not leak into the file digest.
+            d->AddData(U(std::string("stale")), 5);
+            unsigned char out[64];
+            d->DigestFile(file.Path(), out);
+            EXPECT_EQ(ToHex(out, static_cast<std::size_t>(d->DigestLength())), DigestHex(type, contents))
+                << HashName(type) << ", " << size << " bytes";
+            EXPECT_FALSE(d->DataAdded());
+        }
+    }
+}
+
+TEST(DigestFile, MissingFileLeavesOutputUntouched) {
+    const std::string name = (std::filesystem::temp_directory_path() / "mg_no_such_file_here.bin").string();
+    for (int type : kAllTypes) {
+        auto d = MakeDigest(type);
+        unsigned char out[64];
+        std::memset(out, 0x33, sizeof out);
+        EXPECT_EQ(ErrorText([&] { d->DigestFile(name, out); }),
+                  "FileDigest ERROR: in IMessageDigest::DigestFile(): Cannot open File " + name + "!");
+        for (unsigned char b : out) ASSERT_EQ(b, 0x33);
+    }
+}
+
+// A directory opens on some systems and then fails on the first read; a
+// digest of "nothing" must not come out of it.
+TEST(DigestFile, DirectoryIsAnError) {
+    const std::string name = std::filesystem::temp_directory_path().string();
+    CMD5 d;
+    unsigned char out[16];
+    std::memset(out, 0x44, sizeof out);
+    const std::string text = ErrorText([&] { d.DigestFile(name, out); });
+#ifdef _WIN32
+    EXPECT_EQ(text, "FileDigest ERROR: in IMessageDigest::DigestFile(): Cannot open File " + name + "!");
+#else
+    EXPECT_EQ(text, "FileDigest ERROR: in IMessageDigest::DigestFile(): Cannot read File " + name + "!");
+#endif
+    for (unsigned char b : out) ASSERT_EQ(b, 0x44);
+}
+
+}  // namespace
+}  // namespace mg::test

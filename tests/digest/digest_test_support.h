@@ -1,0 +1,100 @@
+#pragma once
+
+// Helpers shared by the digest tests: the seven digests by the hash-type
+// numbers the library uses (1..7), hex output, scratch files.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "digest/md5.h"
+#include "digest/message_digest.h"
+#include "digest/ripemd.h"
+#include "digest/sha.h"
+
+namespace mg::test {
+
+enum HashType { kSha1 = 1, kSha256, kSha384, kSha512, kMd5, kRipemd128, kRipemd160 };
+
+inline const char* HashName(int type) {
+    static const char* const names[] = {"?",   "SHA-1",      "SHA-256",   "SHA-384",
+                                        "SHA-512", "MD5", "RIPEMD-128", "RIPEMD-160"};
+    return names[type];
+}
+
+inline std::unique_ptr<IMessageDigest> MakeDigest(int type) {
+    switch (type) {
+        case kSha1: return std::make_unique<CSHA>(0);
+        case kSha256: return std::make_unique<CSHA>(1);
+        case kSha384: return std::make_unique<CSHA>(2);
+        case kSha512: return std::make_unique<CSHA>(3);
+        case kMd5: return std::make_unique<CMD5>();
+        case kRipemd128: return std::make_unique<CRIPEMD>(0);
+        default: return std::make_unique<CRIPEMD>(1);
+    }
+}
+
+inline std::string ToHex(const unsigned char* p, std::size_t n) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) {
+        s += digits[p[i] >> 4];
+        s += digits[p[i] & 15];
+    }
+    return s;
+}
+
+// Digest of one message given in a single AddData call.
+inline std::string DigestHex(IMessageDigest& d, const std::string& message) {
+    unsigned char out[64];
+    d.Reset();
+    d.AddData(reinterpret_cast<const unsigned char*>(message.data()), static_cast<std::int32_t>(message.size()));
+    d.FinalDigest(out);
+    return ToHex(out, static_cast<std::size_t>(d.DigestLength()));
+}
+
+inline std::string DigestHex(int type, const std::string& message) {
+    auto d = MakeDigest(type);
+    return DigestHex(*d, message);
+}
+
+inline std::string PseudoRandomBytes(std::size_t n, std::uint32_t seed) {
+    std::string s(n, '\0');
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (auto& c : s) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x >> 24);
+    }
+    return s;
+}
+
+// A file in the temporary folder, removed again by the destructor.
+class ScratchFile {
+public:
+    explicit ScratchFile(const std::string& contents, const std::string& tag = "mg_digest") {
+        // Test executables run side by side: a random part keeps their files apart.
+        static std::mt19937 random{std::random_device{}()};
+        m_path = (std::filesystem::temp_directory_path() / (tag + "_" + std::to_string(random()) + ".bin")).string();
+        std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
+        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    }
+    ~ScratchFile() {
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+}  // namespace mg::test

@@ -1,0 +1,181 @@
+// Known-answer tests of the seven digests.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/digest/digest_test_support.h"
+
+namespace mg::test {
+namespace {
+
+struct Vector {
+    int type;
+    const char* message;
+    const char* hex;
+};
+
+void CheckVectors(const Vector* vectors, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const Vector& v = vectors[i];
+        EXPECT_EQ(DigestHex(v.type, v.message), v.hex) << HashName(v.type) << " of \"" << v.message << "\"";
+    }
+}
+
+const char kDigits80[] = "12345678901234567890123456789012345678901234567890123456789012345678901234567890";
+const char kAlnum[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+const char kTwoBlock256[] = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+const char kTwoBlock512[] =
+    "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
+
+// RFC 1321, appendix A.5.
+const Vector kMd5Suite[] = {
+    {kMd5, "", "d41d8cd98f00b204e9800998ecf8427e"},
+    {kMd5, "a", "0cc175b9c0f1b6a831c399e269772661"},
+    {kMd5, "abc", "900150983cd24fb0d6963f7d28e17f72"},
+    {kMd5, "message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+    {kMd5, "abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+    {kMd5, kAlnum, "d174ab98d277d9f5a5611c2c9f419d9f"},
+    {kMd5, kDigits80, "57edf4a22be3c955ac49da2e2107b67a"},
+};
+
+// FIPS 180-2, appendices A to D (one-block, two-block examples); the empty
+// message digests as listed in the NIST example files.
+const Vector kShaExamples[] = {
+    {kSha1, "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+    {kSha1, kTwoBlock256, "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+    {kSha1, "", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+    {kSha256, "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+    {kSha256, kTwoBlock256, "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+    {kSha256, "", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+    {kSha384, "abc",
+     "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+    {kSha384, kTwoBlock512,
+     "09330c33f71147e83d192fc782cd1b4753111b173b3b05d22fa08086e3b0f712fcc7c71a557e2db966c3e9fa91746039"},
+    {kSha384, "",
+     "38b060a751ac96384cd9327eb1b1e36a21fdb71114be07434c0cc7bf63f6e1da274edebfe76f65fbd51ad2f14898b95b"},
+    {kSha512, "abc",
+     "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+     "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+    {kSha512, kTwoBlock512,
+     "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018"
+     "501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
+    {kSha512, "",
+     "cf83e1357eefb8bdf1542850d66d8007d620e4050b5715dc83f4a921d36ce9ce"
+     "47d0d13c5d85f2b0ff8318d2877eec2f63b931bd47417a81a538327af927da3e"},
+};
+
+// The test messages published with RIPEMD-160 (Dobbertin, Bosselaers,
+// Preneel), for RIPEMD-128 and RIPEMD-160.
+const Vector kRipemdSet[] = {
+    {kRipemd128, "", "cdf26213a150dc3ecb610f18f6b38b46"},
+    {kRipemd128, "a", "86be7afa339d0fc7cfc785e72f578d33"},
+    {kRipemd128, "abc", "c14a12199c66e4ba84636b0f69144c77"},
+    {kRipemd128, "message digest", "9e327b3d6e523062afc1132d7df9d1b8"},
+    {kRipemd128, "abcdefghijklmnopqrstuvwxyz", "fd2aa607f71dc8f510714922b371834e"},
+    {kRipemd128, kTwoBlock256, "a1aa0689d0fafa2ddc22e88b49133a06"},
+    {kRipemd128, kAlnum, "d1e959eb179c911faea4624c60c5c702"},
+    {kRipemd128, kDigits80, "3f45ef194732c2dbb2c4a2c769795fa3"},
+    {kRipemd160, "", "9c1185a5c5e9fc54612808977ee8f548b2258d31"},
+    {kRipemd160, "a", "0bdc9d2d256b3ee9daae347be6f4dc835a467ffe"},
+    {kRipemd160, "abc", "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc"},
+    {kRipemd160, "message digest", "5d0689ef49d2fae572b881b123a85ffa21595f36"},
+    {kRipemd160, "abcdefghijklmnopqrstuvwxyz", "f71c27109c692c1b56bbdceb5b9d2865b3708dbc"},
+    {kRipemd160, kTwoBlock256, "12a053384a9c0c88e405a06c27dcf49ada62eb2b"},
+    {kRipemd160, kAlnum, "b0e20b6e3116640286ed3a87a5713079b21f5189"},
+    {kRipemd160, kDigits80, "9b752e45573d4b39f4dbd3323cab82bf63326bfb"},
+};
+
+TEST(DigestKnownAnswers, Md5Rfc1321Suite) { CheckVectors(kMd5Suite, std::size(kMd5Suite)); }
+
+TEST(DigestKnownAnswers, ShaFips180Examples) { CheckVectors(kShaExamples, std::size(kShaExamples)); }
+
+TEST(DigestKnownAnswers, RipemdPublishedSet) { CheckVectors(kRipemdSet, std::size(kRipemdSet)); }
+
+// One million 'a': FIPS 180-2 and the RIPEMD-160 publication. Fed in pieces
+// of 1000 bytes, as the publications' own test drivers do.
+TEST(DigestKnownAnswers, MillionALong) {
+    const Vector expected[] = {
+        {kSha1, "", "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+        {kSha256, "", "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+        {kSha384, "",
+         "9d0e1809716474cb086e834e310a4a1ced149e9c00f248527972cec5704c2a5b07b8b3dc38ecc4ebae97ddd87f3d8985"},
+        {kSha512, "",
+         "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973eb"
+         "de0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b"},
+        {kRipemd128, "", "4a7f5723f954eba1216c9d8f6320431f"},
+        {kRipemd160, "", "52783243c1697bdbe16d37f97f68f08325dc1528"},
+        // Not in RFC 1321; computed with Python's hashlib.
+        {kMd5, "", "7707d6ae4e027c70eea2a935c2296f21"},
+    };
+    const std::string piece(1000, 'a');
+    for (const Vector& v : expected) {
+        auto d = MakeDigest(v.type);
+        for (int i = 0; i < 1000; ++i)
+            d->AddData(reinterpret_cast<const unsigned char*>(piece.data()), static_cast<std::int32_t>(piece.size()));
+        unsigned char out[64];
+        d->FinalDigest(out);
+        EXPECT_EQ(ToHex(out, static_cast<std::size_t>(d->DigestLength())), v.hex) << HashName(v.type);
+    }
+}
+
+// Messages of 'a' around the point where the length field no longer fits
+// behind the 0x80 marker. Values computed with Python's hashlib (OpenSSL)
+// and, for RIPEMD-128, with Crypto++ 8.7.
+struct PaddingVector {
+    int type;
+    int length;
+    const char* hex;
+};
+
+const PaddingVector kPadding[] = {
+    {kMd5, 55, "ef1772b6dff9a122358552954ad0df65"},
+    {kMd5, 56, "3b0c8ac703f828b04c6c197006d17218"},
+    {kMd5, 63, "b06521f39153d618550606be297466d5"},
+    {kMd5, 64, "014842d480b571495a4a0363793f7367"},
+    {kMd5, 65, "c743a45e0d2e6a95cb859adae0248435"},
+    {kSha1, 55, "c1c8bbdc22796e28c0e15163d20899b65621d65a"},
+    {kSha1, 56, "c2db330f6083854c99d4b5bfb6e8f29f201be699"},
+    {kSha1, 63, "03f09f5b158a7a8cdad920bddc29b81c18a551f5"},
+    {kSha1, 64, "0098ba824b5c16427bd7a1122a5a442a25ec644d"},
+    {kSha1, 65, "11655326c708d70319be2610e8a57d9a5b959d3b"},
+    {kSha256, 55, "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+    {kSha256, 56, "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+    {kSha256, 63, "7d3e74a05d7db15bce4ad9ec0658ea98e3f06eeecf16b4c6fff2da457ddc2f34"},
+    {kSha256, 64, "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+    {kSha256, 65, "635361c48bb9eab14198e76ea8ab7f1a41685d6ad62aa9146d301d4f17eb0ae0"},
+    {kRipemd128, 55, "418486955c126b27903aa01fef5d5d15"},
+    {kRipemd128, 56, "6356ebd92cd62ee084789c6ec8eb3de3"},
+    {kRipemd128, 63, "f90233a12d38ee10c156db5554feefd2"},
+    {kRipemd128, 64, "680716ac638f0d601982c696d37e5e56"},
+    {kRipemd128, 65, "e30ba165def257801f43c080912bd9e0"},
+    {kRipemd160, 55, "0d8a8c9063a48576a7c97e9f95253a6e53ff6765"},
+    {kRipemd160, 56, "e72334b46c83cc70bef979e15453706c95b888be"},
+    {kRipemd160, 63, "e640041293fe663b9bf3f8c21ffecac03819e6b2"},
+    {kRipemd160, 64, "9dfb7d374ad924f3f88de96291c33e9abed53e32"},
+    {kRipemd160, 65, "99724bb11811e7166af38f671b6a082d8ab4960b"},
+    {kSha384, 111, "3c37955051cb5c3026f94d551d5b5e2ac38d572ae4e07172085fed81f8466b8f90dc23a8ffcdea0b8d8e58e8fdacc80a"},
+    {kSha384, 112, "187d4e07cb306103c69967bf544d0dfbe9042577599c73c330abc0cb64c61236d5ed565ee19119d8c31779a38f791fcd"},
+    {kSha384, 127, "9bd06b1763c2cf7aef40e795dc65bc96d59c41b537f3ad72ebdefd485476b5717c1aeb37c327fe9c1831b12b9efd08ae"},
+    {kSha384, 128, "edb12730a366098b3b2beac75a3bef1b0969b15c48e2163c23d96994f8d1bef760c7e27f3c464d3829f56c0d53808b0b"},
+    {kSha384, 129, "39b6f5a7b0e781dbc419f72e49b30eaac10f2c98c4403bc610da31067fd1b48f324138c8615d2b496d08d73d5e865326"},
+    {kSha512, 111,
+     "fa9121c7b32b9e01733d034cfc78cbf67f926c7ed83e82200ef86818196921760b4beff48404df811b953828274461673c68d04e297b0eb7b2b4d60fc6b566a2"},
+    {kSha512, 112,
+     "c01d080efd492776a1c43bd23dd99d0a2e626d481e16782e75d54c2503b5dc32bd05f0f1ba33e568b88fd2d970929b719ecbb152f58f130a407c8830604b70ca"},
+    {kSha512, 127,
+     "828613968b501dc00a97e08c73b118aa8876c26b8aac93df128502ab360f91bab50a51e088769a5c1eff4782ace147dce3642554199876374291f5d921629502"},
+    {kSha512, 128,
+     "b73d1929aa615934e61a871596b3f3b33359f42b8175602e89f7e06e5f658a243667807ed300314b95cacdd579f3e33abdfbe351909519a846d465c59582f321"},
+    {kSha512, 129,
+     "4f681e0bd53cda4b5a2041cc8a06f2eabde44fb16c951fbd5b87702f07aeab611565b19c47fde30587177ebb852e3971bbd8d3fd30da18d71037dfbd98420429"},
+};
+
+TEST(DigestKnownAnswers, LengthsAroundPadding) {
+    for (const PaddingVector& v : kPadding)
+        EXPECT_EQ(DigestHex(v.type, std::string(static_cast<std::size_t>(v.length), 'a')), v.hex)
+            << HashName(v.type) << " of " << v.length << " bytes";
+}
+
+}  // namespace
+}  // namespace mg::test

@@ -1,0 +1,120 @@
+// ENCRYPT and DECRYPT as the host calls them: argument rules, defaults and the
+// errors that argument values can cause.
+#include <gtest/gtest.h>
+
+#include "host_fixture.h"
+
+namespace mg::testing {
+namespace {
+
+using Encrypt = HostTest;
+
+const std::string kFipsKey = Unhex("000102030405060708090a0b0c0d0e0f");
+const std::string kFipsPlain = Unhex("00112233445566778899aabbccddeeff");
+
+TEST_F(Encrypt, Aes128KnownAnswerThroughTheWholeStack) {
+    // FIPS-197 Appendix C.1: type 0 gives a 16-byte key, the block must be asked for.
+    const std::string c = Bytes("ENCRYPT", {C(kFipsPlain), C(kFipsKey), I(0), I(0), I(0), I(16), I(16)});
+    EXPECT_EQ(Hex(c), "69c4e0d86a7b0430d8cdb78070b4c55a");
+    EXPECT_EQ(Bytes("DECRYPT", {C(c), C(kFipsKey), I(0), I(0), I(0), I(16), I(16)}), kFipsPlain);
+    // Without nBlockSize the block is 32 bytes.
+    EXPECT_EQ(Bytes("ENCRYPT", {C(kFipsPlain + kFipsPlain), C(kFipsKey), I(0)}).size(), 32u);
+}
+
+TEST_F(Encrypt, OutOfRangeNumbersBecomeDefaults) {
+    const std::string data(40, 'x');
+    const std::string key = "k";
+    const std::string base = Bytes("ENCRYPT", {C(data), C(key)});
+    EXPECT_EQ(base.size(), 64u) << "40 bytes pad to two 32-byte blocks";
+    EXPECT_EQ(Bytes("ENCRYPT", {C(data), C(key), I(3)}), base) << "type 3 is Rijndael with 32-byte key";
+    EXPECT_EQ(Bytes("ENCRYPT", {C(data), C(key), I(2), I(4)}), base) << "mode 4 runs ECB";
+    EXPECT_EQ(Bytes("ENCRYPT", {C(data), C(key), I(2), I(-1), I(5)}), base) << "padding 5 pads zeros";
+    EXPECT_EQ(Bytes("ENCRYPT", {C(data), C(key), I(0), I(0), I(0), I(0)}), base) << "key size 0 means 32, not 16";
+    EXPECT_EQ(Bytes("ENCRYPT", {C(data), C(key), I(2), I(0), I(0), I(32), I(20)}), base) << "block 20 means 32";
+    EXPECT_NE(Bytes("ENCRYPT", {C(data), C(key), I(0)}), base) << "type 0 alone means a 16-byte key";
+}
+
+TEST_F(Encrypt, PaddingIsAddedOnlyToPartialBlocks) {
+    EXPECT_EQ(Bytes("ENCRYPT", {C(std::string(32, 'a')), C("key")}).size(), 32u);
+    EXPECT_EQ(Bytes("ENCRYPT", {C(std::string(33, 'a')), C("key")}).size(), 64u);
+    // Blowfish and TEA ignore key and block size and work on 8-byte blocks.
+    for (int type : {4, 8}) {
+        const std::string c = Bytes("ENCRYPT", {C("hello"), C("key"), I(type), I(1), I(2), I(16), I(16)});
+        ASSERT_EQ(c.size(), 8u) << type;
+        EXPECT_EQ(c, Bytes("ENCRYPT", {C("hello"), C("key"), I(type), I(1), I(2), I(32), I(32)}));
+        EXPECT_EQ(Bytes("DECRYPT", {C(c), C("key"), I(type), I(1), I(2)}), std::string("hello\3\3\3", 8))
+            << "DECRYPT returns the padding bytes as they are";
+    }
+}
+
+TEST_F(Encrypt, TheRoadOfOneRequest) {
+    // 100 bytes, one-byte key, type 2, CBC, count padding: 128 bytes ending in 28 bytes of 28.
+    std::string data(100, '\0');
+    for (int i = 0; i < 100; ++i) data[i] = static_cast<char>(i * 7);
+    const std::string c = Bytes("ENCRYPT", {C(data), C("K"), I(2), I(1), I(2)});
+    ASSERT_EQ(c.size(), 128u);
+    EXPECT_EQ(Bytes("DECRYPT", {C(c), C("K"), I(2), I(1), I(2)}), data + std::string(28, '\x1c'));
+}
+
+TEST_F(Encrypt, IvIsCutOrZeroExtendedToTheBlock) {
+    const std::string data(64, 'd');
+    const std::string iv8 = "12345678";
+    const std::string withShort = Bytes("ENCRYPT", {C(data), C("key"), I(2), I(1), I(0), I(32), I(32), C(iv8)});
+    EXPECT_EQ(withShort, Bytes("ENCRYPT", {C(data), C("key"), I(2), I(1), I(0), I(32), I(32), C(iv8 + std::string(24, '\0'))}));
+    const std::string iv40(40, 'v');
+    EXPECT_EQ(Bytes("ENCRYPT", {C(data), C("key"), I(2), I(1), I(0), I(32), I(32), C(iv40)}),
+              Bytes("ENCRYPT", {C(data), C("key"), I(2), I(1), I(0), I(32), I(32), C(iv40.substr(0, 32))}));
+    EXPECT_EQ(Bytes("ENCRYPT", {C(data), C("key"), I(2), I(1), I(0), I(32), I(32), C("")}),
+              Bytes("ENCRYPT", {C(data), C("key"), I(2), I(1)})) << "an empty IV is all zeros";
+}
+
+TEST_F(Encrypt, Rc4WorksInPlaceAndIsItsOwnInverse) {
+    const std::string data = "Plaintext";
+    const std::string c = Bytes("ENCRYPT", {C(data), C("Key"), I(1024)});
+    EXPECT_EQ(Hex(c), "bbf316e8d940af0ad3");  // the widely published pair: key "Key", "Plaintext"
+    EXPECT_EQ(Bytes("DECRYPT", {C(data), C("Key"), I(1024)}), c);
+    EXPECT_EQ(Bytes("DECRYPT", {C(c), C("Key"), I(1024), I(3), I(4), I(7), I(9), C("iv")}), data);
+    EXPECT_EQ(Bytes("ENCRYPT", {C(""), C("Key"), I(1024)}), "");
+}
+
+TEST_F(Encrypt, ErrorsThatArgumentsCanCause) {
+    EXPECT_EQ(Error("ENCRYPT", {C("data"), C("")}), "FileCrypt ERROR: Key Data Length should be > 0!");
+    EXPECT_EQ(Error("DECRYPT", {C("data"), C(""), I(4)}), "FileCrypt ERROR: Key Data Length should be > 0!");
+    EXPECT_EQ(Error("ENCRYPT", {C(""), C("key")}), "Illegal Block Size!");
+    EXPECT_EQ(Error("DECRYPT", {C(std::string(33, 'x')), C("key")}), "Illegal Block Size!");
+    EXPECT_EQ(Error("DECRYPT", {C(std::string(12, 'x')), C("key"), I(8)}), "Illegal Block Size!");
+    // An empty RC4 key is refused instead of running the key schedule over nothing.
+    EXPECT_EQ(Error("ENCRYPT", {C("data"), C(""), I(1024)}), "FileCrypt ERROR: Key Data Length should be > 0!");
+    EXPECT_EQ(Error("DECRYPT", {C("data"), C(""), I(1024)}), "FileCrypt ERROR: Key Data Length should be > 0!");
+    // The library stays usable.
+    EXPECT_EQ(Bytes("ENCRYPT", {C("x"), C("key"), I(4)}).size(), 8u);
+}
+
+TEST_F(Encrypt, RoundTripsForEveryCipherModeAndPadding) {
+    std::string data;
+    for (int i = 0; i < 301; ++i) data += static_cast<char>((i * 131) ^ (i >> 3));
+    for (int type : {0, 1, 2, 4, 8}) {
+        for (int mode = 0; mode < 4; ++mode) {
+            for (int padding = 0; padding < 5; ++padding) {
+                for (int block : {16, 24, 32}) {
+                    const std::vector<Value> tail = {C("a key"), I(type), I(mode), I(padding)};
+                    std::vector<Value> enc = {C(data)}, dec;
+                    enc.insert(enc.end(), tail.begin(), tail.end());
+                    enc.push_back(I(type == 0 ? 16 : type == 1 ? 24 : 32));
+                    enc.push_back(I(block));
+                    enc.push_back(C("an iv of some length"));
+                    const std::string c = Bytes("ENCRYPT", enc);
+                    const std::size_t b = (type == 4 || type == 8) ? 8 : block;
+                    ASSERT_EQ(c.size() % b, 0u);
+                    dec = enc;
+                    dec[0] = C(c);
+                    const std::string p = Bytes("DECRYPT", dec);
+                    ASSERT_EQ(p.substr(0, data.size()), data) << type << " " << mode << " " << padding << " " << block;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mg::testing

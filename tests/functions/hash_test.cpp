@@ -1,0 +1,116 @@
+// HASH, HMAC and HASHFILE as the host calls them.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "host_fixture.h"
+
+namespace mg::testing {
+namespace {
+
+using Hash = HostTest;
+
+// Digests of "abc" (FIPS 180-2, RFC 1321, the RIPEMD authors' published set), by hash type.
+const char* const kAbc[] = {
+    nullptr,
+    "a9993e364706816aba3e25717850c26c9cd0d89d",
+    "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
+    "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7",
+    "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feebbd"
+    "454d4423643ce80e2a9ac94fa54ca49f",
+    "900150983cd24fb0d6963f7d28e17f72",
+    "c14a12199c66e4ba84636b0f69144c77",
+    "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc",
+};
+
+TEST_F(Hash, EveryTypeGivesItsPublishedDigest) {
+    for (int type = 1; type <= 7; ++type) EXPECT_EQ(Hex(Bytes("HASH", {C("abc"), I(type)})), kAbc[type]) << type;
+    for (int type : {0, -1, 8, 1000}) EXPECT_EQ(Hex(Bytes("HASH", {C("abc"), I(type)})), kAbc[4]) << type;
+    EXPECT_EQ(Hex(Bytes("HASH", {C("abc")})), kAbc[4]);
+    EXPECT_EQ(Hex(Bytes("HASH", {C(""), I(5)})), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_NE(Bytes("HASH", {C(std::string("a\0b", 3)), I(1)}), Bytes("HASH", {C("a"), I(1)}));
+}
+
+TEST_F(Hash, HmacMatchesThePublishedCases) {
+    // RFC 2202 test case 2 (MD5, SHA-1) and RFC 4231 test case 2 (SHA-256/384/512).
+    const std::string data = "what do ya want for nothing?";
+    EXPECT_EQ(Hex(Bytes("HMAC", {C(data), C("Jefe"), I(5)})), "750c783e6ab0b503eaa86e310a5db738");
+    EXPECT_EQ(Hex(Bytes("HMAC", {C(data), C("Jefe"), I(1)})), "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
+    EXPECT_EQ(Hex(Bytes("HMAC", {C(data), C("Jefe"), I(2)})),
+              "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843");
+    EXPECT_EQ(Hex(Bytes("HMAC", {C(data), C("Jefe"), I(3)})),
+              "af45d2e376484031617f78d2b58a6b1b9c7ef464f5a01b47e42ec3736322445e8e2240ca5e69e2c78b3239ecfab21649");
+    // RFC 4231 test case 6: a 131-byte key, longer than the 128-byte block.
+    EXPECT_EQ(Hex(Bytes("HMAC", {C("Test Using Larger Than Block-Size Key - Hash Key First"), C(std::string(131, '\xaa')),
+                                I(4)})),
+              "80b24263c7c1a3ebb71493c1dd7be8b49b46d1f41b4aeec1121b013783f8f3526b56d037e05f2598bd0fd2215d6a1e52"
+              "95e64f73f63f0aec8b915a985d786598");
+    // RFC 2286 test case 2 (RIPEMD-160).
+    EXPECT_EQ(Hex(Bytes("HMAC", {C(data), C("Jefe"), I(7)})), "dda6c0213a485a9e24f4742064a7f033b43c4069");
+}
+
+TEST_F(Hash, HmacKeyLengthsAroundTheBlock) {
+    const std::string m = "message";
+    EXPECT_EQ(Bytes("HMAC", {C(m), C("")}), Bytes("HMAC", {C(m), C(std::string(128, '\0'))}));
+    EXPECT_EQ(Bytes("HMAC", {C(m), C("k"), I(2)}), Bytes("HMAC", {C(m), C(std::string("k") + std::string(63, '\0')), I(2)}));
+    // A key of B + 1 bytes is replaced by its digest.
+    const std::string longKey(65, 'q');
+    EXPECT_EQ(Bytes("HMAC", {C(m), C(longKey), I(2)}), Bytes("HMAC", {C(m), C(Bytes("HASH", {C(longKey), I(2)})), I(2)}));
+    EXPECT_NE(Bytes("HMAC", {C(m), C(std::string(64, 'q')), I(2)}),
+              Bytes("HMAC", {C(m), C(Bytes("HASH", {C(std::string(64, 'q')), I(2)})), I(2)}));
+}
+
+TEST_F(Hash, HmacLeavesTheCallersKeyAlone) {
+    const std::string key(100, 'K');
+    abi::MemHandle data = host.NewHandle("m");
+    abi::MemHandle k = host.NewHandle(key);
+    abi::HostValue values[3] = {};
+    values[0].type = 'C', values[0].length = 1, values[0].handle = data;
+    values[1].type = 'C', values[1].length = 100, values[1].handle = k;
+    values[2].type = 'I', values[2].integer = 2;
+    const CallResult r = host.CallRoutine(host.Find("HMAC")->routine, {values[0], values[1], values[2]});
+    EXPECT_EQ(r.value.bytes.size(), 32u);
+    EXPECT_EQ(host.ReadHandle(k, 100), key);
+    host.FreeHandle(data);
+    host.FreeHandle(k);
+}
+
+struct TempFile {
+    std::filesystem::path path;
+    explicit TempFile(const std::string& contents, const std::string& name = "hashfile") {
+        path = std::filesystem::temp_directory_path() / ("mg_" + name + "_" + std::to_string(std::rand()));
+        std::ofstream(path, std::ios::binary).write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    }
+    ~TempFile() { std::filesystem::remove(path); }
+    std::string Name() const { return path.string(); }
+};
+
+TEST_F(Hash, HashFileEqualsHashOfTheContents) {
+    for (std::size_t size : {1u, 383u, 384u, 385u, 512u, 1024u, 1025u, 3u << 20}) {
+        std::string contents(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) contents[i] = static_cast<char>(i * 2654435761u >> 13);
+        TempFile file(contents);
+        for (int type = 1; type <= 7; ++type) {
+            ASSERT_EQ(Bytes("HASHFILE", {C(file.Name()), I(type)}), Bytes("HASH", {C(contents), I(type)}))
+                << size << " " << type;
+        }
+    }
+}
+
+TEST_F(Hash, HashFileOfAnEmptyFileIsTheEmptyMessageDigest) {
+    TempFile file("");
+    for (int type = 1; type <= 7; ++type) {
+        EXPECT_EQ(Bytes("HASHFILE", {C(file.Name()), I(type)}), Bytes("HASH", {C(""), I(type)})) << type;
+    }
+}
+
+TEST_F(Hash, HashFileOfAMissingFileNamesIt) {
+    const std::string name = "/nonexistent/folder/file.bin ";
+    EXPECT_EQ(Error("HASHFILE", {C(name), I(1)}),
+              "FileDigest ERROR: in IMessageDigest::DigestFile(): Cannot open File " + name + "!");
+}
+
+}  // namespace
+}  // namespace mg::testing
