@@ -1,0 +1,161 @@
+// The operating-system layer under the bridge. The same cases run against the
+// POSIX side natively and under qemu-i386, and against the Windows side
+// (GlobalAlloc, TlsAlloc, BCryptGenRandom) under Wine.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "host/platform.h"
+
+namespace mg::platform {
+namespace {
+
+bool AllZero(const unsigned char* p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] != 0) return false;
+    }
+    return true;
+}
+
+// Frees the block however the test leaves.
+struct BlockGuard {
+    Block block;
+    ~BlockGuard() { BlockFree(block); }
+};
+
+TEST(PlatformBlocks, ZeroFilledLockableAndNestedLocks) {
+    BlockGuard b{BlockAlloc(4096)};
+    ASSERT_NE(b.block, 0u);
+    auto* first = static_cast<unsigned char*>(BlockLock(b.block));
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(AllZero(first, 4096));
+    std::memset(first, 0xA5, 4096);
+    // A second lock while the first is held sees the same bytes at the same place.
+    auto* second = static_cast<unsigned char*>(BlockLock(b.block));
+    EXPECT_EQ(second, first);
+    BlockUnlock(b.block);
+    BlockUnlock(b.block);
+    auto* again = static_cast<unsigned char*>(BlockLock(b.block));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again[0], 0xA5);
+    EXPECT_EQ(again[4095], 0xA5);
+    BlockUnlock(b.block);
+
+    // A moveable block of no bytes is "discarded" on Windows and cannot be locked.
+    BlockGuard empty{BlockAlloc(0)};
+    ASSERT_NE(empty.block, 0u);
+    EXPECT_NE(BlockLock(empty.block), nullptr);
+    BlockUnlock(empty.block);
+    EXPECT_EQ(BlockLock(0), nullptr);
+}
+
+TEST(PlatformBlocks, GrowthAfterAShrinkIsZeroNotOldBytes) {
+    BlockGuard b{BlockAlloc(64)};
+    auto* p = static_cast<unsigned char*>(BlockLock(b.block));
+    std::memset(p, 0xFF, 64);
+    BlockUnlock(b.block);
+
+    ASSERT_EQ(BlockRealloc(b.block, 8), b.block) << "a moveable block keeps its handle";
+    const Block grown = BlockRealloc(b.block, 100000);
+    ASSERT_NE(grown, 0u);
+    b.block = grown;
+    p = static_cast<unsigned char*>(BlockLock(b.block));
+    EXPECT_TRUE(AllZero(p + 8, 100000 - 8)) << "bytes cut off by the shrink came back";
+    EXPECT_EQ(p[0], 0xFF);
+    EXPECT_EQ(p[7], 0xFF);
+    BlockUnlock(b.block);
+    EXPECT_EQ(BlockRealloc(0, 10), 0u);
+}
+
+TEST(PlatformBlocks, FailedGrowthKeepsTheBlock) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator aborts on impossible sizes instead of failing";
+#else
+    BlockGuard b{BlockAlloc(16)};
+    std::memcpy(BlockLock(b.block), "0123456789abcdef", 16);
+    BlockUnlock(b.block);
+    EXPECT_EQ(BlockRealloc(b.block, std::numeric_limits<std::size_t>::max() / 2), 0u);
+    auto* p = static_cast<const char*>(BlockLock(b.block));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(std::memcmp(p, "0123456789abcdef", 16), 0);
+    BlockUnlock(b.block);
+#endif
+}
+
+TEST(PlatformHeap, ContextsComeZeroFilled) {
+    void* p = HeapAllocZeroed(1000);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(AllZero(static_cast<unsigned char*>(p), 1000));
+    HeapFree(p);
+    HeapFree(nullptr);
+}
+
+TEST(PlatformTls, PerThreadValuesAndAFreshSlotAfterReload) {
+    ASSERT_TRUE(TlsCreate());
+    ASSERT_TRUE(TlsCreate()) << "a second create keeps the slot it holds";
+    int mine = 0;
+    TlsSet(&mine);
+    void* seenByOther = &mine;
+    int theirs = 0;
+    void* otherAfterSet = nullptr;
+    std::thread other([&] {
+        seenByOther = TlsGet();
+        TlsSet(&theirs);
+        otherAfterSet = TlsGet();
+    });
+    other.join();
+    EXPECT_EQ(seenByOther, nullptr) << "a new thread starts with no value";
+    EXPECT_EQ(otherAfterSet, &theirs);
+    EXPECT_EQ(TlsGet(), &mine) << "another thread's value is its own";
+
+    // An unload and a new load must not hand the old context pointer back.
+    TlsDestroy();
+    EXPECT_EQ(TlsGet(), nullptr);
+    TlsSet(&mine);  // without a slot: ignored
+    ASSERT_TRUE(TlsCreate());
+    EXPECT_EQ(TlsGet(), nullptr);
+    TlsDestroy();
+}
+
+TEST(PlatformLock, GuardsAgainstLostUpdates) {
+    LockInit();
+    long counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            LockEnter();
+            // Read, yield the chance to interleave, write: without the lock
+            // the other thread's increments would be lost.
+            const long seen = counter;
+            if (i % 1000 == 0) std::this_thread::yield();
+            counter = seen + 1;
+            LockLeave();
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    LockDestroy();
+    EXPECT_EQ(counter, 40000);
+}
+
+TEST(PlatformRandom, FillsBuffersWithFreshBytes) {
+    EXPECT_TRUE(SecureRandom(nullptr, 0));
+    std::vector<unsigned char> a(4096), b(4096);
+    ASSERT_TRUE(SecureRandom(a.data(), a.size()));
+    ASSERT_TRUE(SecureRandom(b.data(), b.size()));
+    EXPECT_NE(a, b);
+    EXPECT_FALSE(AllZero(a.data() + a.size() - 64, 64));
+}
+
+TEST(PlatformRandom, LongRequestBeyondOneSystemCall) {
+    // getrandom() hands out at most 32 MiB - 1 bytes per call on Linux.
+    std::vector<unsigned char> a(33u << 20);
+    ASSERT_TRUE(SecureRandom(a.data(), a.size()));
+    EXPECT_FALSE(AllZero(a.data() + a.size() - 4096, 4096)) << "the tail of a large request was left unfilled";
+}
+
+}  // namespace
+}  // namespace mg::platform
