@@ -1,23 +1,53 @@
-// Signature and file operations of the block ciphers. They need SHA-1 and the
-// chunked file reader, which are not in place yet; until then these refuse.
-#include <stdexcept>
-
+// Signature and file operations of the block ciphers: one implementation
+// (cipher/file_crypt.h); each cipher adds its signature text, and its own
+// Encrypt decides how the chain runs from chunk to chunk.
 #include "cipher/blowfish.h"
+#include "cipher/file_crypt.h"
 #include "cipher/rijndael.h"
 #include "cipher/tea.h"
 
 namespace mg {
 
-void CRijndael::GetSignature(unsigned char*) { throw std::runtime_error("not yet built"); }
-void CRijndael::EncryptFile(const char*, const char*) { throw std::runtime_error("not yet built"); }
-void CRijndael::DecryptFile(const char*, const char*) { throw std::runtime_error("not yet built"); }
+void CRijndael::GetSignature(unsigned char* out) {
+    WriteSignature("RIJNDAEL", m_acKeyStore, m_iKeySize, {m_iBlockSize, m_iKeySize, m_iMode, m_iPadding}, out);
+}
 
-void CBlowfish::GetSignature(unsigned char*) { throw std::runtime_error("not yet built"); }
-void CBlowfish::EncryptFile(const char*, const char*) { throw std::runtime_error("not yet built"); }
-void CBlowfish::DecryptFile(const char*, const char*) { throw std::runtime_error("not yet built"); }
+void CRijndael::EncryptFile(const char* inFile, const char* outFile) {
+    CheckInitialized();
+    EncryptCipherFile(*this, inFile, outFile);
+}
 
-void CTea::GetSignature(unsigned char*) { throw std::runtime_error("not yet built"); }
-void CTea::EncryptFile(const char*, const char*) { throw std::runtime_error("not yet built"); }
-void CTea::DecryptFile(const char*, const char*) { throw std::runtime_error("not yet built"); }
+void CRijndael::DecryptFile(const char* inFile, const char* outFile) {
+    CheckInitialized();
+    DecryptCipherFile(*this, inFile, outFile);
+}
+
+void CBlowfish::GetSignature(unsigned char* out) {
+    WriteSignature("BLOWFISH", m_acKeyStore, kKeyStoreSize, {m_iMode, m_iPadding}, out);
+}
+
+void CBlowfish::EncryptFile(const char* inFile, const char* outFile) {
+    CheckInitialized();
+    EncryptCipherFile(*this, inFile, outFile);
+}
+
+void CBlowfish::DecryptFile(const char* inFile, const char* outFile) {
+    CheckInitialized();
+    DecryptCipherFile(*this, inFile, outFile);
+}
+
+void CTea::GetSignature(unsigned char* out) {
+    WriteSignature("TEA", m_acKeyStore, kKeyStoreSize, {m_iMode, m_iPadding}, out);
+}
+
+void CTea::EncryptFile(const char* inFile, const char* outFile) {
+    CheckInitialized();
+    EncryptCipherFile(*this, inFile, outFile);
+}
+
+void CTea::DecryptFile(const char* inFile, const char* outFile) {
+    CheckInitialized();
+    DecryptCipherFile(*this, inFile, outFile);
+}
 
 }  // namespace mg

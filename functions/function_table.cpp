@@ -1,8 +1,10 @@
 // The function table published to the host: rows in the host's order.
 #include "functions/crc.h"
 #include "functions/encrypt.h"
+#include "functions/encrypt_file.h"
 #include "functions/generate_key.h"
 #include "functions/hash.h"
+#include "functions/record.h"
 #include "host/library_hooks.h"
 
 namespace mg::host {
@@ -21,11 +23,16 @@ const abi::FunctionTable* LibraryFunctionTable() {
     static const abi::FunctionInfo rows[] = {
         {W("ENCRYPT"), W(&ENCRYPT), 8, W("C,C,.I,.I,.I,.I,.I,.C")},
         {W("DECRYPT"), W(&DECRYPT), 8, W("C,C,.I,.I,.I,.I,.I,.C")},
+        {W("ENCRYPTFILE"), W(&ENCRYPTFILE), 9, W("C,C,C,.I,.I,.I,.I,.I,.C")},
+        {W("DECRYPTFILE"), W(&DECRYPTFILE), 9, W("C,C,C,.I,.I,.I,.I,.I,.C")},
         {W("HMAC"), W(&HMAC), 3, W("C,C,.I")},
         {W("HASH"), W(&HASH), 2, W("C,.I")},
         {W("HASHFILE"), W(&HASHFILE), 2, W("C,.I")},
+        {W("HASHRECORD"), W(&HASHRECORD), 3, W("C,.I,.L")},
         {W("CRC"), W(&CRC), 2, W("C,.I")},
         {W("CRCFILE"), W(&CRCFILE), 2, W("C,.I")},
+        {W("CRCRECORD"), W(&CRCRECORD), 3, W("C,.I,.L")},
+        {W("GETRECSTR"), W(&GETRECSTR), 2, W("C,.L")},
         {W("GENERATEKEY"), W(&GENERATEKEY), 4, W("I,.L,.L,.L")},
         {W("ONLOAD"), W(&ONLOAD), -2, W("")},
     };

@@ -16,11 +16,16 @@ struct Row {
 const Row kRows[] = {
     {"ENCRYPT", 8, "C,C,.I,.I,.I,.I,.I,.C"},
     {"DECRYPT", 8, "C,C,.I,.I,.I,.I,.I,.C"},
+    {"ENCRYPTFILE", 9, "C,C,C,.I,.I,.I,.I,.I,.C"},
+    {"DECRYPTFILE", 9, "C,C,C,.I,.I,.I,.I,.I,.C"},
     {"HMAC", 3, "C,C,.I"},
     {"HASH", 2, "C,.I"},
     {"HASHFILE", 2, "C,.I"},
+    {"HASHRECORD", 3, "C,.I,.L"},
     {"CRC", 2, "C,.I"},
     {"CRCFILE", 2, "C,.I"},
+    {"CRCRECORD", 3, "C,.I,.L"},
+    {"GETRECSTR", 2, "C,.L"},
     {"GENERATEKEY", 4, "I,.L,.L,.L"},
     {"ONLOAD", -2, ""},
 };

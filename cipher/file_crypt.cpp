@@ -1,0 +1,190 @@
+#include "cipher/file_crypt.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "cipher/double_buffering.h"
+#include "cipher/file_identity.h"
+#include "cipher/file_streams.h"
+#include "digest/sha.h"
+
+namespace mg {
+
+namespace {
+
+constexpr std::int32_t kReaderSize = 1024;
+// Padding never takes a chunk beyond 384 bytes: a count block that does not
+// fit is written as a chunk of its own.
+constexpr std::size_t kChunkBuffer = kFileChunkLength;
+
+[[noreturn]] void Fail(const char* text, const char* name, const char* ending = "!") {
+    throw std::runtime_error(std::string(text) + name + ending);
+}
+
+void RefuseSameFile(const char* inFile, const char* outFile) {
+    if (std::strcmp(inFile, outFile) == 0 || SameExistingFile(inFile, outFile))
+        Fail("FileCrypt ERROR: The same File for Input and Output ", inFile);
+}
+
+// The next chunk, or 0 at the end. A failed read must not pass for the end of
+// the file: the output would be complete-looking and short.
+std::int32_t NextChunk(CDoubleBuffering& reader, unsigned char* chunk, const char* inFile) {
+    const std::int32_t count = reader.GetData(chunk, -1);
+    if (reader.ReadFailed()) Fail("FileCrypt ERROR: Cannot read File ", inFile);
+    return count;
+}
+
+void WriteOrFail(CFileStreams& files, const unsigned char* data, std::int32_t length, const char* outFile) {
+    if (!files.Write(data, length)) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+}
+
+// The extra block after a plaintext of whole blocks: filler in the chosen
+// padding mode, then the block size as the count.
+void FillCountBlock(unsigned char* block, std::int32_t blockSize, std::int32_t padding) {
+    const std::size_t filler = static_cast<std::size_t>(blockSize - 1);
+    switch (padding) {
+    case IBlockCipher::kPadSpaces:
+        std::memset(block, 0x20, filler);
+        break;
+    case IBlockCipher::kPadCount:
+        std::memset(block, blockSize, filler);
+        break;
+    case IBlockCipher::kPadRandomCount:
+        // As Pad draws its filler: 255 never appears.
+        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        for (std::size_t i = 0; i < filler; ++i) block[i] = static_cast<unsigned char>(std::rand() % 255);
+        break;
+    default:
+        std::memset(block, 0, filler);
+        break;
+    }
+    block[filler] = static_cast<unsigned char>(blockSize);
+}
+
+}  // namespace
+
+void WriteSignature(const char* tag, const unsigned char* keyStore, std::int32_t keyStoreLength,
+                    std::initializer_list<std::int32_t> numbers, unsigned char* out) {
+    // Longest text: 8 tag bytes, a 56-byte key store, four numbers.
+    char text[160];
+    std::size_t length = std::min(std::strlen(tag), sizeof text);
+    std::memcpy(text, tag, length);
+    const std::size_t keyBytes = std::min(static_cast<std::size_t>(std::max(keyStoreLength, 0)), sizeof text - length);
+    std::memcpy(text + length, keyStore, keyBytes);
+    length += keyBytes;
+    for (std::int32_t number : numbers) {
+        const auto r = std::to_chars(text + length, text + sizeof text, number);
+        if (r.ec != std::errc()) break;
+        length = static_cast<std::size_t>(r.ptr - text);
+    }
+    const char* zero = static_cast<const char*>(std::memchr(text, 0, length));
+    if (zero != nullptr) length = static_cast<std::size_t>(zero - text);
+
+    CSHA sha1(0);
+    sha1.AddData(reinterpret_cast<const unsigned char*>(text), static_cast<std::int32_t>(length));
+    sha1.FinalDigest(out);
+}
+
+void EncryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* outFile) {
+    if (inFile == nullptr) inFile = "";
+    if (outFile == nullptr) outFile = "";
+    RefuseSameFile(inFile, outFile);
+    CFileStreams files;
+    if (!files.OpenInput(inFile)) Fail("FileCrypt ERROR: Cannot open File ", inFile);
+    if (!files.OpenOutput(outFile)) Fail("FileCrypt ERROR: Cannot open File ", outFile);
+
+    unsigned char header[kFileHeaderLength + 1] = {};
+    cipher.GetSignature(header);
+    WriteOrFail(files, header, kFileHeaderLength, outFile);
+    cipher.ResetChain();
+
+    const std::int32_t blockSize = cipher.BlockSize();
+    unsigned char buffer[kReaderSize];
+    unsigned char chunks[2][kChunkBuffer] = {};
+    unsigned char result[kChunkBuffer] = {};
+    auto encryptAndWrite = [&](const unsigned char* chunk, std::int32_t length) {
+        cipher.Encrypt(chunk, result, length);
+        WriteOrFail(files, result, length, outFile);
+    };
+
+    CDoubleBuffering reader(files.Input(), buffer, kReaderSize, kFileChunkLength);
+    unsigned char* chunk = chunks[0];
+    unsigned char* next = chunks[1];
+    std::int32_t count = NextChunk(reader, chunk, inFile);
+    while (count > 0) {
+        const std::int32_t ahead = NextChunk(reader, next, inFile);
+        if (ahead > 0) {
+            encryptAndWrite(chunk, count);
+        } else {
+            const std::int32_t padded = cipher.Pad(chunk, count);
+            if (padded > count) {
+                // Modes 0 and 1 have no count of their own: it replaces their last filler byte.
+                chunk[padded - 1] = static_cast<unsigned char>(padded - count);
+                encryptAndWrite(chunk, padded);
+            } else if (count + blockSize <= kFileChunkLength) {
+                FillCountBlock(chunk + count, blockSize, cipher.Padding());
+                encryptAndWrite(chunk, count + blockSize);
+            } else {
+                // A full final chunk: the count block is a chunk of its own.
+                encryptAndWrite(chunk, count);
+                FillCountBlock(chunk, blockSize, cipher.Padding());
+                encryptAndWrite(chunk, blockSize);
+            }
+        }
+        std::swap(chunk, next);
+        count = ahead;
+    }
+    if (!files.CloseOutput()) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+}
+
+void DecryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* outFile) {
+    if (inFile == nullptr) inFile = "";
+    if (outFile == nullptr) outFile = "";
+    RefuseSameFile(inFile, outFile);
+    CFileStreams files;
+    if (!files.OpenInput(inFile)) Fail("FileCrypt ERROR: Cannot open File ", inFile);
+
+    // The header is checked before the output is opened, so that a wrong key
+    // or setting never truncates an existing file. Missing header bytes of a
+    // short file count as zero.
+    unsigned char expected[kFileHeaderLength + 1] = {};
+    cipher.GetSignature(expected);
+    unsigned char header[kFileHeaderLength + 1] = {};
+    files.Input().read(reinterpret_cast<char*>(header), kFileHeaderLength);
+    if (files.Input().bad()) Fail("FileCrypt ERROR: Cannot read File ", inFile);
+    if (std::memcmp(expected, header, kFileHeaderLength) != 0)
+        Fail("FileCrypt ERROR: File ", inFile, " cannot be Correctly Decrypted!");
+
+    if (!files.OpenOutput(outFile)) Fail("FileCrypt ERROR: Cannot open File ", outFile);
+    cipher.ResetChain();
+
+    const std::int32_t blockSize = cipher.BlockSize();
+    unsigned char buffer[kReaderSize];
+    unsigned char chunks[2][kChunkBuffer] = {};
+    unsigned char result[kChunkBuffer] = {};
+    CDoubleBuffering reader(files.Input(), buffer, kReaderSize, kFileChunkLength);
+    unsigned char* chunk = chunks[0];
+    unsigned char* next = chunks[1];
+    std::int32_t count = NextChunk(reader, chunk, inFile);
+    while (count > 0) {
+        const std::int32_t ahead = NextChunk(reader, next, inFile);
+        cipher.Decrypt(chunk, result, count);
+        if (ahead == 0) {
+            // Decrypt accepted count, so it holds at least one block and k fits.
+            const std::int32_t k = result[count - 1];
+            if (k >= 1 && k <= blockSize) count -= k;
+        }
+        WriteOrFail(files, result, count, outFile);
+        std::swap(chunk, next);
+        count = ahead;
+    }
+    if (!files.CloseOutput()) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+}
+
+}  // namespace mg

@@ -1,0 +1,478 @@
+// GETRECSTR, HASHRECORD and CRCRECORD on tables open in the substitute host.
+#include <gtest/gtest.h>
+
+#include "functions/record.h"
+#include "host_fixture.h"
+#include "hostsim/dbf_writer.h"
+#include "hostsim/expression_evaluator.h"
+#include "hostsim/text_form.h"
+#include "tests/hostsim/temp_dir.h"
+
+namespace mg::testing {
+namespace {
+
+using hostsim::Cell;
+using hostsim::Field;
+using hostsim::FieldDef;
+using hostsim::Table;
+
+std::vector<std::string> Strings(std::initializer_list<const char*> items) { return {items.begin(), items.end()}; }
+
+// ORDERS: ID I, CUSTOMER C(6), NOTES M, TOTAL N(8,2); one record.
+Table Orders(const std::string& customer = "ACME", const std::string& notes = "call first") {
+    Table t({Field("ID", 'I'), Field("CUSTOMER", 'C', 6), Field("NOTES", 'M'), Field("TOTAL", 'N', 8, 2)});
+    t.Append({Cell::Integer(7), Cell::Text(customer), Cell::Text(notes), Cell::Number(19.9)});
+    return t;
+}
+
+// A table with one field of every type the host has, and its record string
+// built from the host's text forms.
+Table EveryType() {
+    FieldDef nick = Field("NICK", 'V', 8);
+    nick.nullable = true;
+    Table t({Field("NAME", 'C', 6), Field("AMOUNT", 'N', 9, 2), Field("RATE", 'F', 12, 4), Field("COUNT", 'I'),
+             Field("RATIO", 'B', 0, 3), Field("PRICE", 'Y'), Field("DUE", 'D'), Field("SEEN", 'T'), Field("PAID", 'L'),
+             Field("NOTES", 'M'), nick, Field("RAW", 'Q', 4), Field("PIC", 'W')});
+    t.Append({Cell::Text("Ann"), Cell::Number(-1234.5), Cell::Number(3.1416), Cell::Integer(-7), Cell::Number(0.125),
+              Cell::Currency(-123456789), Cell::Date(1999, 12, 31), Cell::DateTime(2024, 3, 9, 13, 5, 7),
+              Cell::Logical(true), Cell::Text("memo text\r\nline 2"), Cell::Null(), Cell::Text("\x01\x02zz"),
+              Cell::Text("\x89PNG")});
+    return t;
+}
+
+std::string Expected(const Table& t, bool memo, bool century = false) {
+    hostsim::TextSettings settings;
+    settings.century = century;
+    std::string s;
+    for (std::size_t i = 0; i < t.Fields().size(); ++i) {
+        if (memo || t.Fields()[i].type != 'M') s += hostsim::TextForm(t.Fields()[i], t.Current(i), settings);
+    }
+    return s;
+}
+
+class Records : public HostTest {
+protected:
+    hostsim::WorkAreas areas;
+    hostsim::ExpressionEvaluator evaluator{areas};
+
+    Records() { evaluator.AttachTo(host); }
+
+    std::string Rec(const std::string& alias) { return Bytes("GETRECSTR", {C(alias)}); }
+    std::string Rec(const std::string& alias, Value memo) { return Bytes("GETRECSTR", {C(alias), memo}); }
+    Value Call(const std::string& name, const std::vector<Value>& args) {
+        CallResult r = host.Call(name, args);
+        EXPECT_TRUE(r.ok()) << name << ": error " << r.error << " " << r.message;
+        return r.value;
+    }
+    std::string Hash(const std::string& data, int type) { return Bytes("HASH", {C(data), I(type)}); }
+    Value Crc(const std::string& data, int type) { return Call("CRC", {C(data), I(type)}); }
+};
+
+TEST_F(Records, TheRecordStringJoinsTheTextFormsOfItsFields) {
+    areas.Open(Orders(), "orders");
+    areas.Select("orders");
+    EXPECT_EQ(Rec("orders"), "7ACME  19.90") << "the memo is left out";
+    EXPECT_EQ(Rec("orders", L(true)), "7ACME  call first19.90");
+    EXPECT_EQ(Rec("orders", L(false)), "7ACME  19.90");
+    EXPECT_EQ(Rec(""), "7ACME  19.90") << "the current work area";
+}
+
+TEST_F(Records, TheExactExpressionsSent) {
+    areas.Open(Orders(), "orders");
+    host.ClearExpressions();
+    Rec("Orders");
+    EXPECT_EQ(host.Expressions(), Strings({
+        "ALIAS('Orders')",
+        "FLDCOUNT('ORDERS')",
+        "TYPE('ORDERS.'+FIELD(1,'ORDERS'))='M'",
+        "TRANSFORM(EVALUATE('ORDERS.'+FIELD(1,'ORDERS')))",
+        "TYPE('ORDERS.'+FIELD(2,'ORDERS'))='M'",
+        "TRANSFORM(EVALUATE('ORDERS.'+FIELD(2,'ORDERS')))",
+        "TYPE('ORDERS.'+FIELD(3,'ORDERS'))='M'",
+        "TYPE('ORDERS.'+FIELD(4,'ORDERS'))='M'",
+        "TRANSFORM(EVALUATE('ORDERS.'+FIELD(4,'ORDERS')))",
+    }));
+
+    host.ClearExpressions();
+    areas.Select("orders");
+    Bytes("GETRECSTR", {C(""), L(true)});
+    EXPECT_EQ(host.Expressions(), Strings({
+        "ALIAS()",
+        "FLDCOUNT('ORDERS')",
+        "TRANSFORM(EVALUATE('ORDERS.'+FIELD(1,'ORDERS')))",
+        "TRANSFORM(EVALUATE('ORDERS.'+FIELD(2,'ORDERS')))",
+        "TRANSFORM(EVALUATE('ORDERS.'+FIELD(3,'ORDERS')))",
+        "TRANSFORM(EVALUATE('ORDERS.'+FIELD(4,'ORDERS')))",
+    })) << "the alias the host returned, not the caller's text";
+
+    // Field numbers past 9 are written in plain decimal.
+    std::vector<FieldDef> many;
+    std::vector<Cell> cells;
+    for (int i = 1; i <= 12; ++i) {
+        many.push_back(Field("F" + std::to_string(i), 'C', 1));
+        cells.push_back(Cell::Text(std::string(1, static_cast<char>('a' + i - 1))));
+    }
+    Table wide(many);
+    wide.Append(cells);
+    areas.Open(std::move(wide), "wide");
+    host.ClearExpressions();
+    EXPECT_EQ(Rec("wide", L(true)), "abcdefghijkl");
+    EXPECT_EQ(host.Expressions().back(), "TRANSFORM(EVALUATE('WIDE.'+FIELD(12,'WIDE')))");
+}
+
+TEST_F(Records, FieldBoundariesDoNotShow) {
+    Table ab({Field("X", 'C', 2), Field("Y", 'C', 1)}), a({Field("X", 'C', 1), Field("Y", 'C', 2)});
+    ab.Append({Cell::Text("AB"), Cell::Text("C")});
+    a.Append({Cell::Text("A"), Cell::Text("BC")});
+    areas.Open(std::move(ab), "ab");
+    areas.Open(std::move(a), "a");
+    EXPECT_EQ(Rec("ab"), "ABC");
+    EXPECT_EQ(Rec("a"), "ABC");
+    EXPECT_EQ(Bytes("HASHRECORD", {C("ab"), I(2)}), Bytes("HASHRECORD", {C("a"), I(2)}));
+    EXPECT_EQ(Call("CRCRECORD", {C("ab")}).number, Call("CRCRECORD", {C("a")}).number);
+}
+
+TEST_F(Records, ATableOpenButNotSelected) {
+    areas.Open(Orders(), "orders");
+    Table other({Field("NAME", 'C', 4), Field("CITY", 'C', 4)});
+    other.Append({Cell::Text("Bo"), Cell::Text("Oslo")});
+    areas.Open(std::move(other), "people");
+    areas.Select("people");
+    EXPECT_EQ(Rec("orders"), "7ACME  19.90") << "field names come from ORDERS, not the selected PEOPLE";
+    EXPECT_EQ(Rec(""), "Bo  Oslo");
+    areas.Select("orders");
+    EXPECT_EQ(Rec("orders"), "7ACME  19.90") << "and the same as when ORDERS is selected";
+}
+
+TEST_F(Records, MemoChangesCountOnlyWhenAskedFor) {
+    areas.Open(Orders("ACME", "first"), "one");
+    areas.Open(Orders("ACME", "second"), "two");
+    for (const Value& memo : {Value::Bool(false), Value::Truth(2), Value::Truth(0x101), Value::Truth(-1)}) {
+        EXPECT_EQ(Rec("one", memo), Rec("two", memo)) << memo.truth;
+        EXPECT_EQ(Bytes("HASHRECORD", {C("one"), I(5), memo}), Bytes("HASHRECORD", {C("two"), I(5), memo}));
+        EXPECT_EQ(Call("CRCRECORD", {C("one"), I(2), memo}).number, Call("CRCRECORD", {C("two"), I(2), memo}).number);
+    }
+    EXPECT_EQ(Rec("one"), Rec("two"));
+    EXPECT_EQ(Bytes("HASHRECORD", {C("one")}), Bytes("HASHRECORD", {C("two")}));
+    EXPECT_EQ(Call("CRCRECORD", {C("one"), I(1)}).integer, Call("CRCRECORD", {C("two"), I(1)}).integer);
+
+    EXPECT_NE(Rec("one", L(true)), Rec("two", L(true)));
+    EXPECT_NE(Bytes("HASHRECORD", {C("one"), I(5), L(true)}), Bytes("HASHRECORD", {C("two"), I(5), L(true)}));
+    EXPECT_NE(Call("CRCRECORD", {C("one"), I(2), L(true)}).number, Call("CRCRECORD", {C("two"), I(2), L(true)}).number);
+}
+
+TEST_F(Records, ATableWithoutFields) {
+    areas.Open(Table(std::vector<FieldDef>{}), "empty");
+    EXPECT_EQ(Rec("empty", L(true)), "");
+    // MD5 of the empty message, RFC 1321 appendix A.5.
+    EXPECT_EQ(Bytes("HASHRECORD", {C("empty"), I(5)}),
+              std::string("\xd4\x1d\x8c\xd9\x8f\x00\xb2\x04\xe9\x80\x09\x98\xec\xf8\x42\x7e", 16));
+    EXPECT_EQ(Bytes("HASHRECORD", {C("empty")}), Hash("", 4));
+    const Value crc32 = Call("CRCRECORD", {C("empty")});
+    EXPECT_EQ(crc32.kind, Value::Kind::Number);
+    EXPECT_EQ(crc32.number, 0.0);
+    const Value crc16 = Call("CRCRECORD", {C("empty"), I(1)});
+    EXPECT_EQ(crc16.kind, Value::Kind::Integer);
+    EXPECT_EQ(crc16.integer, 0);
+}
+
+TEST_F(Records, UnresolvableAliases) {
+    areas.Open(Orders(), "orders");
+    areas.Select(2);  // empty: a text up to its first NUL that is empty names it
+    for (const std::string& alias :
+         std::vector<std::string>{"nosuch", "", "a'b\"c[d", "x]'\"", std::string("\0orders", 7)}) {
+        host.ClearExpressions();
+        EXPECT_EQ(Rec(alias), "") << alias;
+        EXPECT_EQ(Bytes("HASHRECORD", {C(alias), I(2)}), "");
+        for (int type : {1, 2, 0}) {
+            const Value crc = Call("CRCRECORD", {C(alias), I(type)});
+            EXPECT_EQ(crc.kind, Value::Kind::Integer) << "0 is an integer even with type " << type;
+            EXPECT_EQ(crc.integer, 0);
+            EXPECT_EQ(crc.width, 10);
+        }
+        for (const std::string& e : host.Expressions()) {
+            EXPECT_EQ(e.find("FLDCOUNT"), std::string::npos) << "nothing is read for " << alias;
+        }
+    }
+    host.ClearExpressions();
+    Rec("a'b\"c[d");
+    EXPECT_TRUE(host.Expressions().empty()) << "a text that cannot be quoted is not sent at all";
+}
+
+TEST_F(Records, InjectionThroughTheAliasIsNotEvaluated) {
+    Table secret({Field("PIN", 'C', 4)});
+    secret.Append({Cell::Text("1234")});
+    areas.Open(std::move(secret), "secret");
+    areas.Open(Orders(), "orders");
+
+    // Between apostrophes this would read SECRET's field as if it were an alias.
+    host.ClearExpressions();
+    EXPECT_EQ(Rec("x')+EVALUATE('SECRET.PIN')+ALIAS('"), "");
+    EXPECT_EQ(host.Expressions(), Strings({"ALIAS(\"x')+EVALUATE('SECRET.PIN')+ALIAS('\")"}));
+
+    host.ClearExpressions();
+    EXPECT_EQ(Rec("x\"+EVALUATE(\"SECRET.PIN\")+'"), "");
+    EXPECT_EQ(host.Expressions(), Strings({"ALIAS([x\"+EVALUATE(\"SECRET.PIN\")+'])"}));
+
+    host.ClearExpressions();
+    EXPECT_EQ(Rec("orders']+ALIAS(['secret"), "");
+    EXPECT_EQ(host.Expressions(), Strings({"ALIAS(\"orders']+ALIAS(['secret\")"}));
+}
+
+TEST_F(Records, AliasesOfTheHostThatNeedQuoting) {
+    Table t({Field("V", 'C', 2), Field("M", 'M')});
+    t.Append({Cell::Text("ok"), Cell::Text("memo")});
+    areas.Open(std::move(t), "o'brien");
+    host.ClearExpressions();
+    EXPECT_EQ(Rec("O'Brien"), "ok");
+    EXPECT_EQ(host.Expressions(), Strings({
+        "ALIAS(\"O'Brien\")",
+        "FLDCOUNT(\"O'BRIEN\")",
+        "TYPE(\"O'BRIEN.\"+FIELD(1,\"O'BRIEN\"))='M'",
+        "TRANSFORM(EVALUATE(\"O'BRIEN.\"+FIELD(1,\"O'BRIEN\")))",
+        "TYPE(\"O'BRIEN.\"+FIELD(2,\"O'BRIEN\"))='M'",
+    }));
+
+    // An alias the host returns with every delimiter in it is left alone.
+    Table u({Field("V", 'C', 2)});
+    u.Append({Cell::Text("no")});
+    const int area = areas.Open(std::move(u), "a'b\"c[d]");
+    areas.Select(area);
+    host.ClearExpressions();
+    EXPECT_EQ(Rec(""), "");
+    EXPECT_EQ(Call("CRCRECORD", {C(""), I(2)}).kind, Value::Kind::Integer);
+    EXPECT_EQ(host.Expressions(), Strings({"ALIAS()", "ALIAS()"}));
+}
+
+TEST_F(Records, NoTableInTheCurrentWorkArea) {
+    areas.Open(Orders(), "orders");
+    areas.Select(3);
+    EXPECT_EQ(Rec(""), "");
+    EXPECT_EQ(Call("CRCRECORD", {C("")}).integer, 0);
+    EXPECT_EQ(Rec("orders"), "7ACME  19.90");
+}
+
+TEST_F(Records, OnlyTruthValueOneAsksForMemos) {
+    areas.Open(Orders(), "orders");
+    EXPECT_EQ(Rec("orders", Value::Truth(1)), "7ACME  call first19.90");
+    EXPECT_EQ(Rec("orders", Value::Truth(0x101)), "7ACME  19.90");
+    EXPECT_EQ(Bytes("HASHRECORD", {C("orders"), I(1), Value::Truth(1)}), Hash("7ACME  call first19.90", 1));
+    EXPECT_EQ(Bytes("HASHRECORD", {C("orders"), I(1), Value::Truth(3)}), Hash("7ACME  19.90", 1));
+}
+
+TEST_F(Records, HashAndCrcOfRecordsEqualThoseOfTheirRecordStrings) {
+    const Table every = EveryType();
+    areas.Open(EveryType(), "every");
+    for (bool memo : {false, true}) {
+        const std::string record = Rec("every", L(memo));
+        ASSERT_EQ(record, Expected(every, memo));
+        for (int type : {1, 2, 3, 4, 5, 6, 7, 0, 8, -1}) {
+            EXPECT_EQ(Bytes("HASHRECORD", {C("every"), I(type), L(memo)}), Hash(record, type)) << type;
+        }
+        EXPECT_EQ(Bytes("HASHRECORD", {C("every")}), Hash(Rec("every"), 4));
+        for (int type : {1, 2, 0, 3}) {
+            const Value r = Call("CRCRECORD", {C("every"), I(type), L(memo)});
+            const Value s = Crc(record, type);
+            EXPECT_EQ(r.kind, s.kind);
+            EXPECT_EQ(r.integer, s.integer);
+            EXPECT_EQ(r.number, s.number);
+            EXPECT_EQ(r.width, 10);
+        }
+    }
+    areas.Settings().century = true;
+    EXPECT_EQ(Rec("every"), Expected(every, false, true));
+}
+
+TEST_F(Records, EachFieldsTextEndsAtItsFirstNul) {
+    Table t({Field("RAW", 'Q', 4), Field("NAME", 'C', 2)});
+    t.Append({Cell::Text(std::string("a\0b", 3)), Cell::Text("zz")});
+    areas.Open(std::move(t), "raw");
+    EXPECT_EQ(Rec("raw"), "azz");
+}
+
+TEST_F(Records, TheEndOfTheTableReadsAsABlankRecord) {
+    areas.Open(Orders(), "orders");
+    areas.Find("orders")->Go(2);
+    EXPECT_EQ(Rec("orders", L(true)), "0      0.00");
+}
+
+// A host whose evaluations fail or answer with unexpected kinds of value.
+class FailingHost : public Records {
+protected:
+    // Answers as the tables would, except where `answer` gives a result of its own.
+    void Answer(std::function<bool(const std::string&, Value&, std::int32_t&)> answer) {
+        host.SetEvaluator([this, answer](const std::string& e, Value& v) {
+            std::int32_t status = 0;
+            if (answer(e, v, status)) return status;
+            return evaluator.Evaluate(e, v);
+        });
+    }
+};
+
+TEST_F(FailingHost, AFailedFieldCountGivesTheEmptyRecordString) {
+    areas.Open(Orders(), "orders");
+    Answer([](const std::string& e, Value&, std::int32_t& status) {
+        status = 1;
+        return e.rfind("FLDCOUNT", 0) == 0;
+    });
+    EXPECT_EQ(Rec("orders"), "");
+    EXPECT_EQ(Bytes("HASHRECORD", {C("orders"), I(5)}), Hash("", 5));
+}
+
+TEST_F(FailingHost, CountsOfOtherKinds) {
+    areas.Open(Orders(), "orders");
+    Value answer;
+    Answer([&answer](const std::string& e, Value& v, std::int32_t& status) {
+        status = 0;
+        v = answer;
+        return e.rfind("FLDCOUNT", 0) == 0;
+    });
+    answer = Value::Of("4");
+    EXPECT_EQ(Rec("orders"), "") << "a character count is no count, and its handle is freed";
+    answer = Value::Num(2, 10, 0);
+    EXPECT_EQ(Rec("orders"), "7ACME  ") << "a whole number is";
+    answer = Value::Num(2.5, 10, 1);
+    EXPECT_EQ(Rec("orders"), "");
+    answer = Value::Int(-3);
+    EXPECT_EQ(Rec("orders"), "");
+}
+
+TEST_F(FailingHost, AFailedFieldIsSkipped) {
+    areas.Open(Orders(), "orders");
+    Answer([](const std::string& e, Value&, std::int32_t& status) {
+        status = 12;
+        return e == "TRANSFORM(EVALUATE('ORDERS.'+FIELD(2,'ORDERS')))" || e == "TYPE('ORDERS.'+FIELD(4,'ORDERS'))='M'";
+    });
+    EXPECT_EQ(Rec("orders"), "7");
+    EXPECT_EQ(Rec("orders", L(true)), "7call first19.90");
+}
+
+TEST_F(FailingHost, ResultsOfTheWrongKindAreFreedAndIgnored) {
+    areas.Open(Orders(), "orders");
+    Answer([](const std::string& e, Value& v, std::int32_t& status) {
+        status = 0;
+        if (e.rfind("TYPE", 0) == 0) v = Value::Of(".T.");  // a logical is expected
+        else if (e.rfind("ALIAS", 0) == 0 && e != "ALIAS('orders')") v = Value::Int(1);
+        else return false;
+        return true;
+    });
+    EXPECT_EQ(Rec("orders"), "") << "every field's type is unknown, so each is left out";
+    EXPECT_EQ(Rec("orders", L(true)), "7ACME  call first19.90");
+    EXPECT_EQ(Rec("ORDERS"), "") << "an alias that is not text";
+}
+
+TEST_F(FailingHost, AFailedEvaluationLeavesWhatTheResultHeldAlone) {
+    areas.Open(Orders(), "orders");
+    // The host writes into the result and then reports a failure: the handle
+    // it left there is the host's own and must survive the call.
+    const abi::MemHandle keep = host.NewHandle("keep");
+    host.SetObserver([keep](abi::HostRequest& r) {
+        if (r.libraryCode != abi::kEvaluate) return;
+        auto* v = reinterpret_cast<abi::HostValue*>(r.argument0);
+        v->type = 'C';
+        v->length = 4;
+        v->handle = keep;
+    });
+    host.SetEvaluator([](const std::string&, Value&) { return 13; });
+    EXPECT_EQ(Rec("orders"), "");
+    EXPECT_EQ(Rec(""), "");
+    EXPECT_EQ(Call("CRCRECORD", {C("orders")}).integer, 0);
+    EXPECT_EQ(host.ReadHandle(keep, 4), "keep");
+    host.SetObserver(nullptr);
+    host.FreeHandle(keep);
+}
+
+TEST_F(FailingHost, AnAbandonedCallLeaksNothing) {
+    areas.Open(EveryType(), "every");
+    for (const char* name : {"GETRECSTR", "HASHRECORD", "CRCRECORD"}) {
+        for (const Value& memo : {L(false), L(true)}) {
+            const std::vector<Value> args = std::string(name) == "GETRECSTR" ? std::vector<Value>{C("every"), memo}
+                                                                             : std::vector<Value>{C("every"), I(2), memo};
+            // Every request the call makes, the result included, is a point where the host may give up.
+            int requests = 0;
+            host.SetObserver([&requests](abi::HostRequest&) { ++requests; });
+            ASSERT_TRUE(host.Call(name, args).ok());
+            ASSERT_GE(requests, 16);
+            for (int stopAt = 1; stopAt <= requests; ++stopAt) {
+                int seen = 0;
+                host.SetObserver([&seen, stopAt](abi::HostRequest& r) {
+                    if (++seen == stopAt) r.libraryCode = abi::kAbort;
+                });
+                const CallResult r = host.Call(name, args);
+                EXPECT_EQ(r.value.kind, Value::Kind::None) << name << " " << stopAt;
+                EXPECT_EQ(host.OccupiedHandles(), handlesAtStart) << name << " " << stopAt;
+            }
+            host.SetObserver(nullptr);
+        }
+    }
+    // The library still answers afterwards.
+    EXPECT_EQ(Rec("every"), Expected(EveryType(), false));
+}
+
+TEST(RecordsFullHost, ARecordStringThatCannotBeStoredRaises182) {
+    // Room for the alias argument, the host's result handles and no more:
+    // the evaluator takes the last free entries while it counts the fields.
+    hostsim::Host host(hostsim::Module::DefaultPath(), 8);
+    hostsim::WorkAreas areas;
+    hostsim::ExpressionEvaluator evaluator(areas);
+    areas.Open(Orders(), "orders");
+    std::vector<abi::MemHandle> hogs;
+    host.SetEvaluator([&](const std::string& e, Value& v) {
+        if (e.rfind("FLDCOUNT", 0) == 0) {
+            for (abi::MemHandle h; (h = host.NewHandle("x")) != 0;) hogs.push_back(h);
+        }
+        return evaluator.Evaluate(e, v);
+    });
+    const std::size_t before = host.OccupiedHandles();
+    for (const char* name : {"GETRECSTR", "HASHRECORD", "CRCRECORD"}) {
+        const CallResult r = host.Call(name, {Value::Of("orders")});
+        EXPECT_EQ(r.error, abi::kErrorCannotGrow) << name;
+        for (abi::MemHandle h : hogs) host.FreeHandle(h);
+        hogs.clear();
+        EXPECT_EQ(host.OccupiedHandles(), before) << name;
+    }
+}
+
+class RecordFiles : public Records {
+protected:
+    TempDir dir;
+};
+
+TEST_F(RecordFiles, RecordsOfTablesReadFromFiles) {
+    Table every = EveryType();
+    every.Append({Cell::Text("Bo"), Cell::Number(0), Cell::Number(0), Cell::Integer(0), Cell::Number(0),
+                  Cell::Currency(0), Cell{}, Cell{}, Cell::Logical(false), Cell{}, Cell::Text("Bobby"), Cell{}, Cell{}});
+    hostsim::WriteDbf(every, dir.File("every.dbf"), hostsim::DbfForm::kHost);
+    areas.OpenFile(dir.File("every.dbf"));
+    Table* opened = areas.Find("EVERY");
+    ASSERT_NE(opened, nullptr);
+    for (std::size_t r = 1; r <= 2; ++r) {
+        opened->Go(r);
+        every.Go(r);
+        for (bool memo : {false, true}) {
+            const std::string record = Rec("every", L(memo));
+            EXPECT_EQ(record, Expected(every, memo)) << r;
+            EXPECT_EQ(Bytes("HASHRECORD", {C("every"), I(2), L(memo)}), Hash(record, 2));
+            EXPECT_EQ(Call("CRCRECORD", {C("every"), I(2), L(memo)}).number, Crc(record, 2).number);
+        }
+    }
+
+    Table parts({Field("NAME", 'C', 5), Field("QTY", 'N', 5, 1), Field("DUE", 'D'), Field("OK", 'L')});
+    parts.Append({Cell::Text("Ann"), Cell::Number(12.5), Cell::Date(2024, 2, 29), Cell::Logical(true)});
+    hostsim::WriteDbf(parts, dir.File("parts.dbf"), hostsim::DbfForm::kDBase3);
+    areas.OpenFile(dir.File("parts.dbf"), "p");
+    EXPECT_EQ(Rec("p"), "Ann  12.502/29/24.T.");
+}
+
+TEST(RecordUnits, HostLiteralsUseTheFirstFreeDelimiter) {
+    using functions::HostLiteral;
+    EXPECT_EQ(HostLiteral("ORDERS"), "'ORDERS'");
+    EXPECT_EQ(HostLiteral("O'B"), "\"O'B\"");
+    EXPECT_EQ(HostLiteral("O'B\"C"), "[O'B\"C]");
+    EXPECT_EQ(HostLiteral("'\"["), "");
+    EXPECT_EQ(HostLiteral("'\"]"), "") << "one bracket is enough to rule the pair out";
+    EXPECT_EQ(HostLiteral("[x]"), "'[x]'");
+}
+
+}  // namespace
+}  // namespace mg::testing
