@@ -48,8 +48,9 @@ inline std::uint32_t Rotr32(std::uint32_t x, int n) { return (x >> n) | (x << (3
 inline std::uint64_t Rotr64(std::uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
 
 // Appends length bytes to a message whose partial block holds fill bytes:
-// completes and compresses that block, compresses whole blocks straight from
-// the caller's memory, and keeps the rest for later.
+// completes and compresses that block, compresses the whole blocks straight
+// from the caller's memory in one run (compress(blocks, count)), and keeps
+// the rest for later.
 template <std::size_t BlockLen, class Compress>
 void FeedBlocks(unsigned char* buffer, std::size_t fill, const unsigned char* data, std::size_t length,
                 Compress compress) {
@@ -60,11 +61,14 @@ void FeedBlocks(unsigned char* buffer, std::size_t fill, const unsigned char* da
             return;
         }
         std::memcpy(buffer + fill, data, room);
-        compress(buffer);
+        compress(buffer, std::size_t{1});
         data += room;
         length -= room;
     }
-    for (; length >= BlockLen; data += BlockLen, length -= BlockLen) compress(data);
+    const std::size_t whole = length / BlockLen;
+    if (whole != 0) compress(data, whole);
+    data += whole * BlockLen;
+    length -= whole * BlockLen;
     if (length != 0) std::memcpy(buffer, data, length);
 }
 

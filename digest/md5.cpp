@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "digest/digest_kernels.h"
 #include "digest/digest_util.h"
 
 namespace mg {
@@ -35,26 +36,44 @@ constexpr int WordIndex(int step) {
 
 // One step; the roles of the four words rotate from step to step, so the
 // word that plays "a" is found from the step number at compile time.
+//
+// Only b is fresh from the step before; a, c and d are older. The sums are
+// ordered so that everything not depending on b is added first and the
+// chain from one step to the next is just the auxiliary function's last
+// operation, one addition, the rotation and the addition of b. In round 2
+// G = (b & d) | (c & ~d) has disjoint halves, so it may be added in two parts,
+// the one without b early.
 template <int Step>
-inline void Md5Step(std::uint32_t (&v)[4], const std::uint32_t (&x)[16]) {
+inline __attribute__((always_inline)) void Md5Step(std::uint32_t (&v)[4], const unsigned char* block) {
     constexpr int a = (4 - Step % 4) % 4, b = (a + 1) % 4, c = (a + 2) % 4, d = (a + 3) % 4;
     constexpr int round = Step / 16;
-    std::uint32_t f;
-    if constexpr (round == 0) f = v[d] ^ (v[b] & (v[c] ^ v[d]));
-    else if constexpr (round == 1) f = v[c] ^ (v[d] & (v[b] ^ v[c]));
-    else if constexpr (round == 2) f = v[b] ^ v[c] ^ v[d];
-    else f = v[c] ^ (v[b] | ~v[d]);
-    v[a] = v[b] + Rotl32(v[a] + f + x[WordIndex(Step)] + kT[Step], kShift[round][Step % 4]);
+    std::uint32_t t = v[a] + LoadLe32(block + 4 * WordIndex(Step)) + kT[Step];
+    if constexpr (round == 0) t += v[d] ^ (v[b] & (v[c] ^ v[d]));
+    else if constexpr (round == 1) t = (t + (v[c] & ~v[d])) + (v[b] & v[d]);
+    else if constexpr (round == 2) t += v[b] ^ (v[c] ^ v[d]);
+    else t += v[c] ^ (v[b] | ~v[d]);
+    v[a] = v[b] + Rotl32(t, kShift[round][Step % 4]);
 }
 
 template <std::size_t... Steps>
-inline void Md5Steps(std::uint32_t (&v)[4], const std::uint32_t (&x)[16], std::index_sequence<Steps...>) {
-    (Md5Step<static_cast<int>(Steps)>(v, x), ...);
+inline __attribute__((always_inline)) void Md5Steps(std::uint32_t (&v)[4], const unsigned char* block,
+                                                    std::index_sequence<Steps...>) {
+    (Md5Step<static_cast<int>(Steps)>(v, block), ...);
 }
 
 }  // namespace
 
-CMD5::CMD5() { Reset(); }
+void Md5CompressPortable(std::uint32_t* state, const unsigned char* data, std::size_t blocks) {
+    std::uint32_t v[4] = {state[0], state[1], state[2], state[3]};
+    for (; blocks != 0; --blocks, data += 64) {
+        const std::uint32_t saved[4] = {v[0], v[1], v[2], v[3]};
+        Md5Steps(v, data, std::make_index_sequence<64>());
+        for (int i = 0; i < 4; ++i) v[i] += saved[i];
+    }
+    for (int i = 0; i < 4; ++i) state[i] = v[i];
+}
+
+CMD5::CMD5() : m_pCompress(ChooseKernel(Md5Kernels(), Cpu())) { Reset(); }
 
 CMD5::~CMD5() = default;
 
@@ -67,15 +86,7 @@ void CMD5::Reset() {
     m_bDataAdded = false;
 }
 
-void CMD5::Compress(const unsigned char* block) {
-    std::uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
-    std::uint32_t v[4] = {m_aState[0], m_aState[1], m_aState[2], m_aState[3]};
-    Md5Steps(v, x, std::make_index_sequence<64>());
-    for (int i = 0; i < 4; ++i) m_aState[i] += v[i];
-}
-
-void CMD5::Transform() { Compress(m_aBuffer); }
+void CMD5::Transform() { m_pCompress(m_aState, m_aBuffer, 1); }
 
 void CMD5::AddData(const unsigned char* data, std::int32_t length) {
     if (length < 0) throw std::runtime_error("FileDigest ERROR: in CMD5::AddData(), Data Length should be >= 0!");
@@ -84,16 +95,16 @@ void CMD5::AddData(const unsigned char* data, std::int32_t length) {
     const std::size_t fill = static_cast<std::size_t>((m_uBitCount >> 3) & 63);
     m_uBitCount += static_cast<std::uint64_t>(length) << 3;
     FeedBlocks<64>(m_aBuffer, fill, data, static_cast<std::size_t>(length),
-                   [this](const unsigned char* block) { Compress(block); });
+                   [this](const unsigned char* blocks, std::size_t count) { m_pCompress(m_aState, blocks, count); });
 }
 
 void CMD5::FinalDigest(unsigned char* out) {
     if (!m_bDataAdded) throw std::runtime_error("FileDigest ERROR: in CMD5::FinalDigest(), No data Added before call!");
     const std::size_t fill = static_cast<std::size_t>((m_uBitCount >> 3) & 63);
-    PadBlock<64, 8>(m_aBuffer, fill, [this](const unsigned char* block) { Compress(block); });
+    PadBlock<64, 8>(m_aBuffer, fill, [this](const unsigned char* block) { m_pCompress(m_aState, block, 1); });
     StoreLe32(m_aBuffer + 56, static_cast<std::uint32_t>(m_uBitCount));
     StoreLe32(m_aBuffer + 60, static_cast<std::uint32_t>(m_uBitCount >> 32));
-    Compress(m_aBuffer);
+    m_pCompress(m_aState, m_aBuffer, 1);
     for (int i = 0; i < 4; ++i) StoreLe32(out + 4 * i, m_aState[i]);
     Reset();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "digest/message_digest.h"
@@ -21,8 +22,8 @@ public:
     std::int32_t BlockLength() const override { return 64; }
 
 private:
-    void Compress(const unsigned char* block);
-
+    // The compression function, chosen once for this CPU.
+    void (*m_pCompress)(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
     std::uint32_t m_aState[4];
     std::uint64_t m_uBitCount;
     unsigned char m_aBuffer[64];

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "digest/digest_kernels.h"
 #include "digest/digest_util.h"
 
 namespace mg {
@@ -38,52 +39,91 @@ constexpr std::uint32_t kKl[5] = {0x00000000, 0x5A827999, 0x6ED9EBA1, 0x8F1BBCDC
 constexpr std::uint32_t kKr160[5] = {0x50A28BE6, 0x5C4DD124, 0x6D703EF3, 0x7A6D76E9, 0x00000000};
 constexpr std::uint32_t kKr128[4] = {0x50A28BE6, 0x5C4DD124, 0x6D703EF3, 0x00000000};
 
-// The five Boolean functions, numbered 0..4 in the order of the left line.
+// One step of a line: the Boolean function F (numbered 0..4 in the order of
+// the left line) of b, c, d is added to a with the message word and the
+// constant. Only b is fresh from the step before, so the terms without b are
+// added first. F3 = (b & d) | (c & ~d) has disjoint halves and is added in
+// two parts, the one without b early.
 template <int F>
-inline std::uint32_t Fn(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
-    if constexpr (F == 0) return x ^ y ^ z;
-    else if constexpr (F == 1) return z ^ (x & (y ^ z));
-    else if constexpr (F == 2) return (x | ~y) ^ z;
-    else if constexpr (F == 3) return y ^ (z & (x ^ y));
-    else return x ^ (y | ~z);
+inline __attribute__((always_inline)) std::uint32_t AddFn(std::uint32_t t, std::uint32_t x, std::uint32_t y,
+                                                          std::uint32_t z) {
+    if constexpr (F == 0) return t + (x ^ (y ^ z));
+    else if constexpr (F == 1) return t + (z ^ (x & (y ^ z)));
+    else if constexpr (F == 2) return t + ((x | ~y) ^ z);
+    else if constexpr (F == 3) return (t + (y & ~z)) + (x & z);
+    else return t + (x ^ (y | ~z));
 }
 
-// Steps with rotating roles of the working words (compile-time indices), so
-// that both lines unroll into straight-line code.
+// Steps with rotating roles of the working words (compile-time indices).
+// The left and right lines are independent until the end of the block, so
+// their steps alternate: two dependency chains for the processor to overlap.
 template <int J, bool Right>
-inline void Step128(std::uint32_t (&v)[4], const std::uint32_t (&x)[16]) {
+inline __attribute__((always_inline)) void Step128(std::uint32_t (&v)[4], const unsigned char* block) {
     constexpr int a = (4 - J % 4) % 4, b = (a + 1) % 4, c = (a + 2) % 4, d = (a + 3) % 4;
     constexpr int round = J / 16;
     constexpr int f = Right ? 3 - round : round;
     constexpr std::uint32_t k = Right ? kKr128[round] : kKl[round];
     constexpr int r = Right ? kRr[J] : kRl[J];
     constexpr int s = Right ? kSr[J] : kSl[J];
-    v[a] = Rotl32(v[a] + Fn<f>(v[b], v[c], v[d]) + x[r] + k, s);
+    v[a] = Rotl32(AddFn<f>(v[a] + LoadLe32(block + 4 * r) + k, v[b], v[c], v[d]), s);
 }
 
 template <int J, bool Right>
-inline void Step160(std::uint32_t (&v)[5], const std::uint32_t (&x)[16]) {
+inline __attribute__((always_inline)) void Step160(std::uint32_t (&v)[5], const unsigned char* block) {
     constexpr int a = (5 - J % 5) % 5, b = (a + 1) % 5, c = (a + 2) % 5, d = (a + 3) % 5, e = (a + 4) % 5;
     constexpr int round = J / 16;
     constexpr int f = Right ? 4 - round : round;
     constexpr std::uint32_t k = Right ? kKr160[round] : kKl[round];
     constexpr int r = Right ? kRr[J] : kRl[J];
     constexpr int s = Right ? kSr[J] : kSl[J];
-    v[a] = Rotl32(v[a] + Fn<f>(v[b], v[c], v[d]) + x[r] + k, s) + v[e];
+    v[a] = Rotl32(AddFn<f>(v[a] + LoadLe32(block + 4 * r) + k, v[b], v[c], v[d]), s) + v[e];
     v[c] = Rotl32(v[c], 10);
 }
 
-template <bool Right, std::size_t... J>
-inline void Line128(std::uint32_t (&v)[4], const std::uint32_t (&x)[16], std::index_sequence<J...>) {
-    (Step128<static_cast<int>(J), Right>(v, x), ...);
+template <std::size_t... J>
+inline __attribute__((always_inline)) void Lines128(std::uint32_t (&l)[4], std::uint32_t (&r)[4],
+                                                    const unsigned char* block, std::index_sequence<J...>) {
+    ((Step128<static_cast<int>(J), false>(l, block), Step128<static_cast<int>(J), true>(r, block)), ...);
 }
 
-template <bool Right, std::size_t... J>
-inline void Line160(std::uint32_t (&v)[5], const std::uint32_t (&x)[16], std::index_sequence<J...>) {
-    (Step160<static_cast<int>(J), Right>(v, x), ...);
+template <std::size_t... J>
+inline __attribute__((always_inline)) void Lines160(std::uint32_t (&l)[5], std::uint32_t (&r)[5],
+                                                    const unsigned char* block, std::index_sequence<J...>) {
+    ((Step160<static_cast<int>(J), false>(l, block), Step160<static_cast<int>(J), true>(r, block)), ...);
 }
 
 }  // namespace
+
+void Ripemd128CompressPortable(std::uint32_t* state, const unsigned char* data, std::size_t blocks) {
+    std::uint32_t h[4] = {state[0], state[1], state[2], state[3]};
+    for (; blocks != 0; --blocks, data += 64) {
+        std::uint32_t l[4] = {h[0], h[1], h[2], h[3]};
+        std::uint32_t r[4] = {h[0], h[1], h[2], h[3]};
+        Lines128(l, r, data, std::make_index_sequence<64>());
+        const std::uint32_t t = h[1] + l[2] + r[3];
+        h[1] = h[2] + l[3] + r[0];
+        h[2] = h[3] + l[0] + r[1];
+        h[3] = h[0] + l[1] + r[2];
+        h[0] = t;
+    }
+    for (int i = 0; i < 4; ++i) state[i] = h[i];
+}
+
+void Ripemd160CompressPortable(std::uint32_t* state, const unsigned char* data, std::size_t blocks) {
+    std::uint32_t h[5] = {state[0], state[1], state[2], state[3], state[4]};
+    for (; blocks != 0; --blocks, data += 64) {
+        std::uint32_t l[5] = {h[0], h[1], h[2], h[3], h[4]};
+        std::uint32_t r[5] = {h[0], h[1], h[2], h[3], h[4]};
+        Lines160(l, r, data, std::make_index_sequence<80>());
+        const std::uint32_t t = h[1] + l[2] + r[3];
+        h[1] = h[2] + l[3] + r[4];
+        h[2] = h[3] + l[4] + r[0];
+        h[3] = h[4] + l[0] + r[1];
+        h[4] = h[0] + l[1] + r[2];
+        h[0] = t;
+    }
+    for (int i = 0; i < 5; ++i) state[i] = h[i];
+}
 
 CRIPEMD::CRIPEMD(std::int32_t method) {
     if (method < 0 || method > 1) {
@@ -92,6 +132,7 @@ CRIPEMD::CRIPEMD(std::int32_t method) {
         throw std::runtime_error(message.str());
     }
     m_iMethod = method;
+    m_pCompress = ChooseKernel(method == 0 ? Ripemd128Kernels() : Ripemd160Kernels(), Cpu());
     Reset();
 }
 
@@ -107,41 +148,7 @@ void CRIPEMD::Reset() {
     m_bDataAdded = false;
 }
 
-void CRIPEMD::Compress128(const unsigned char* block) {
-    std::uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
-    std::uint32_t l[4] = {m_aState[0], m_aState[1], m_aState[2], m_aState[3]};
-    std::uint32_t r[4] = {m_aState[0], m_aState[1], m_aState[2], m_aState[3]};
-    Line128<false>(l, x, std::make_index_sequence<64>());
-    Line128<true>(r, x, std::make_index_sequence<64>());
-    const std::uint32_t t = m_aState[1] + l[2] + r[3];
-    m_aState[1] = m_aState[2] + l[3] + r[0];
-    m_aState[2] = m_aState[3] + l[0] + r[1];
-    m_aState[3] = m_aState[0] + l[1] + r[2];
-    m_aState[0] = t;
-}
-
-void CRIPEMD::Compress160(const unsigned char* block) {
-    std::uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
-    std::uint32_t l[5] = {m_aState[0], m_aState[1], m_aState[2], m_aState[3], m_aState[4]};
-    std::uint32_t r[5] = {m_aState[0], m_aState[1], m_aState[2], m_aState[3], m_aState[4]};
-    Line160<false>(l, x, std::make_index_sequence<80>());
-    Line160<true>(r, x, std::make_index_sequence<80>());
-    const std::uint32_t t = m_aState[1] + l[2] + r[3];
-    m_aState[1] = m_aState[2] + l[3] + r[4];
-    m_aState[2] = m_aState[3] + l[4] + r[0];
-    m_aState[3] = m_aState[4] + l[0] + r[1];
-    m_aState[4] = m_aState[0] + l[1] + r[2];
-    m_aState[0] = t;
-}
-
-void CRIPEMD::Compress(const unsigned char* block) {
-    if (m_iMethod == 0) Compress128(block);
-    else Compress160(block);
-}
-
-void CRIPEMD::Transform() { Compress(m_aBuffer); }
+void CRIPEMD::Transform() { m_pCompress(m_aState, m_aBuffer, 1); }
 
 void CRIPEMD::AddData(const unsigned char* data, std::int32_t length) {
     if (length < 0) throw std::runtime_error("FileDigest ERROR: in CRIPEMD::AddData(), Data Length should be >= 0!");
@@ -149,21 +156,18 @@ void CRIPEMD::AddData(const unsigned char* data, std::int32_t length) {
     if (length == 0) return;
     const std::size_t fill = static_cast<std::size_t>((m_uBitCount >> 3) & 63);
     m_uBitCount += static_cast<std::uint64_t>(length) << 3;
-    const std::size_t n = static_cast<std::size_t>(length);
-    if (m_iMethod == 0)
-        FeedBlocks<64>(m_aBuffer, fill, data, n, [this](const unsigned char* block) { Compress128(block); });
-    else
-        FeedBlocks<64>(m_aBuffer, fill, data, n, [this](const unsigned char* block) { Compress160(block); });
+    FeedBlocks<64>(m_aBuffer, fill, data, static_cast<std::size_t>(length),
+                   [this](const unsigned char* blocks, std::size_t count) { m_pCompress(m_aState, blocks, count); });
 }
 
 void CRIPEMD::FinalDigest(unsigned char* out) {
     if (!m_bDataAdded)
         throw std::runtime_error("FileDigest ERROR: in CRIPEMD::FinalDigest(), No data Added before call!");
     const std::size_t fill = static_cast<std::size_t>((m_uBitCount >> 3) & 63);
-    PadBlock<64, 8>(m_aBuffer, fill, [this](const unsigned char* block) { Compress(block); });
+    PadBlock<64, 8>(m_aBuffer, fill, [this](const unsigned char* block) { m_pCompress(m_aState, block, 1); });
     StoreLe32(m_aBuffer + 56, static_cast<std::uint32_t>(m_uBitCount));
     StoreLe32(m_aBuffer + 60, static_cast<std::uint32_t>(m_uBitCount >> 32));
-    Compress(m_aBuffer);
+    m_pCompress(m_aState, m_aBuffer, 1);
     const int words = m_iMethod == 0 ? 4 : 5;
     for (int i = 0; i < words; ++i) StoreLe32(out + 4 * i, m_aState[i]);
     Reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "digest/message_digest.h"
@@ -21,10 +22,8 @@ public:
     std::int32_t BlockLength() const override { return 64; }
 
 private:
-    void Compress(const unsigned char* block);
-    void Compress128(const unsigned char* block);
-    void Compress160(const unsigned char* block);
-
+    // The compression function of the method, chosen once for this CPU.
+    void (*m_pCompress)(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
     std::uint32_t m_aState[5];  // RIPEMD-128 uses the first four
     std::uint64_t m_uBitCount;
     unsigned char m_aBuffer[64];

@@ -4,7 +4,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "digest/digest_kernels.h"
 #include "digest/digest_util.h"
+#include "digest/sha_constants.h"
 
 namespace mg {
 
@@ -20,36 +22,6 @@ constexpr std::uint64_t kSha384Init[8] = {0xCBBB9D5DC1059ED8, 0x629A292A367CD507
 constexpr std::uint64_t kSha512Init[8] = {0x6A09E667F3BCC908, 0xBB67AE8584CAA73B, 0x3C6EF372FE94F82B,
                                           0xA54FF53A5F1D36F1, 0x510E527FADE682D1, 0x9B05688C2B3E6C1F,
                                           0x1F83D9ABFB41BD6B, 0x5BE0CD19137E2179};
-
-constexpr std::uint32_t kSha256K[64] = {
-    0x428A2F98, 0x71374491, 0xB5C0FBCF, 0xE9B5DBA5, 0x3956C25B, 0x59F111F1, 0x923F82A4, 0xAB1C5ED5,
-    0xD807AA98, 0x12835B01, 0x243185BE, 0x550C7DC3, 0x72BE5D74, 0x80DEB1FE, 0x9BDC06A7, 0xC19BF174,
-    0xE49B69C1, 0xEFBE4786, 0x0FC19DC6, 0x240CA1CC, 0x2DE92C6F, 0x4A7484AA, 0x5CB0A9DC, 0x76F988DA,
-    0x983E5152, 0xA831C66D, 0xB00327C8, 0xBF597FC7, 0xC6E00BF3, 0xD5A79147, 0x06CA6351, 0x14292967,
-    0x27B70A85, 0x2E1B2138, 0x4D2C6DFC, 0x53380D13, 0x650A7354, 0x766A0ABB, 0x81C2C92E, 0x92722C85,
-    0xA2BFE8A1, 0xA81A664B, 0xC24B8B70, 0xC76C51A3, 0xD192E819, 0xD6990624, 0xF40E3585, 0x106AA070,
-    0x19A4C116, 0x1E376C08, 0x2748774C, 0x34B0BCB5, 0x391C0CB3, 0x4ED8AA4A, 0x5B9CCA4F, 0x682E6FF3,
-    0x748F82EE, 0x78A5636F, 0x84C87814, 0x8CC70208, 0x90BEFFFA, 0xA4506CEB, 0xBEF9A3F7, 0xC67178F2,
-};
-
-constexpr std::uint64_t kSha512K[80] = {
-    0x428A2F98D728AE22, 0x7137449123EF65CD, 0xB5C0FBCFEC4D3B2F, 0xE9B5DBA58189DBBC, 0x3956C25BF348B538,
-    0x59F111F1B605D019, 0x923F82A4AF194F9B, 0xAB1C5ED5DA6D8118, 0xD807AA98A3030242, 0x12835B0145706FBE,
-    0x243185BE4EE4B28C, 0x550C7DC3D5FFB4E2, 0x72BE5D74F27B896F, 0x80DEB1FE3B1696B1, 0x9BDC06A725C71235,
-    0xC19BF174CF692694, 0xE49B69C19EF14AD2, 0xEFBE4786384F25E3, 0x0FC19DC68B8CD5B5, 0x240CA1CC77AC9C65,
-    0x2DE92C6F592B0275, 0x4A7484AA6EA6E483, 0x5CB0A9DCBD41FBD4, 0x76F988DA831153B5, 0x983E5152EE66DFAB,
-    0xA831C66D2DB43210, 0xB00327C898FB213F, 0xBF597FC7BEEF0EE4, 0xC6E00BF33DA88FC2, 0xD5A79147930AA725,
-    0x06CA6351E003826F, 0x142929670A0E6E70, 0x27B70A8546D22FFC, 0x2E1B21385C26C926, 0x4D2C6DFC5AC42AED,
-    0x53380D139D95B3DF, 0x650A73548BAF63DE, 0x766A0ABB3C77B2A8, 0x81C2C92E47EDAEE6, 0x92722C851482353B,
-    0xA2BFE8A14CF10364, 0xA81A664BBC423001, 0xC24B8B70D0F89791, 0xC76C51A30654BE30, 0xD192E819D6EF5218,
-    0xD69906245565A910, 0xF40E35855771202A, 0x106AA07032BBD1B8, 0x19A4C116B8D2D0C8, 0x1E376C085141AB53,
-    0x2748774CDF8EEB99, 0x34B0BCB5E19B48A8, 0x391C0CB3C5C95A63, 0x4ED8AA4AE3418ACB, 0x5B9CCA4F7763E373,
-    0x682E6FF3D6B2B8A3, 0x748F82EE5DEFB2FC, 0x78A5636F43172F60, 0x84C87814A1F0AB72, 0x8CC702081A6439EC,
-    0x90BEFFFA23631E28, 0xA4506CEBDE82BDE9, 0xBEF9A3F7B2C67915, 0xC67178F2E372532B, 0xCA273ECEEA26619C,
-    0xD186B8C721C0C207, 0xEADA7DD6CDE0EB1E, 0xF57D4F7FEE6ED178, 0x06F067AA72176FBA, 0x0A637DC5A2C898A6,
-    0x113F9804BEF90DAE, 0x1B710B35131C471B, 0x28DB77F523047D84, 0x32CAAB7B40C72493, 0x3C9EBE0A15C9BEBC,
-    0x431D67C49C100D4C, 0x4CC5D4BECB3E42B6, 0x597F299CFC657E2A, 0x5FCB6FAB3AD6FAEC, 0x6C44198C4A475817,
-};
 
 constexpr std::int32_t kDigestLength[4] = {20, 32, 48, 64};
 constexpr std::int32_t kBlockLength[4] = {64, 64, 128, 128};
@@ -134,6 +106,39 @@ inline void Sha512Steps(std::uint64_t (&v)[8], std::uint64_t (&w)[16], std::inde
 
 }  // namespace
 
+void Sha1CompressPortable(std::uint32_t* state, const unsigned char* data, std::size_t blocks) {
+    for (; blocks != 0; --blocks, data += 64) {
+        std::uint32_t w[16];
+        for (int i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
+        std::uint32_t v[5];
+        for (int i = 0; i < 5; ++i) v[i] = state[i];
+        Sha1Steps(v, w, std::make_index_sequence<80>());
+        for (int i = 0; i < 5; ++i) state[i] += v[i];
+    }
+}
+
+void Sha256CompressPortable(std::uint32_t* state, const unsigned char* data, std::size_t blocks) {
+    for (; blocks != 0; --blocks, data += 64) {
+        std::uint32_t w[16];
+        for (int i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
+        std::uint32_t v[8];
+        for (int i = 0; i < 8; ++i) v[i] = state[i];
+        Sha256Steps(v, w, std::make_index_sequence<64>());
+        for (int i = 0; i < 8; ++i) state[i] += v[i];
+    }
+}
+
+void Sha512CompressPortable(std::uint64_t* state, const unsigned char* data, std::size_t blocks) {
+    for (; blocks != 0; --blocks, data += 128) {
+        std::uint64_t w[16];
+        for (int i = 0; i < 16; ++i) w[i] = LoadBe64(data + 8 * i);
+        std::uint64_t v[8];
+        for (int i = 0; i < 8; ++i) v[i] = state[i];
+        Sha512Steps(v, w, std::make_index_sequence<80>());
+        for (int i = 0; i < 8; ++i) state[i] += v[i];
+    }
+}
+
 CSHA::CSHA(std::int32_t method) {
     if (method < 0 || method > 3) {
         std::ostringstream message;
@@ -141,6 +146,11 @@ CSHA::CSHA(std::int32_t method) {
         throw std::runtime_error(message.str());
     }
     m_uMethod = static_cast<std::uint32_t>(method);
+    m_pCompress32 = nullptr;
+    m_pCompress64 = nullptr;
+    if (method == 0) m_pCompress32 = ChooseKernel(Sha1Kernels(), Cpu());
+    else if (method == 1) m_pCompress32 = ChooseKernel(Sha256Kernels(), Cpu());
+    else m_pCompress64 = ChooseKernel(Sha512Kernels(), Cpu());
     Reset();
 }
 
@@ -170,42 +180,12 @@ void CSHA::Reset() {
     m_bDataAdded = false;
 }
 
-void CSHA::CompressSha1(const unsigned char* block) {
-    std::uint32_t w[16];
-    for (int i = 0; i < 16; ++i) w[i] = LoadBe32(block + 4 * i);
-    std::uint32_t v[5];
-    for (int i = 0; i < 5; ++i) v[i] = m_aState32[i];
-    Sha1Steps(v, w, std::make_index_sequence<80>());
-    for (int i = 0; i < 5; ++i) m_aState32[i] += v[i];
+void CSHA::Compress(const unsigned char* data, std::size_t blocks) {
+    if (m_uMethod < 2) m_pCompress32(m_aState32, data, blocks);
+    else m_pCompress64(m_aState64, data, blocks);
 }
 
-void CSHA::CompressSha256(const unsigned char* block) {
-    std::uint32_t w[16];
-    for (int i = 0; i < 16; ++i) w[i] = LoadBe32(block + 4 * i);
-    std::uint32_t v[8];
-    for (int i = 0; i < 8; ++i) v[i] = m_aState32[i];
-    Sha256Steps(v, w, std::make_index_sequence<64>());
-    for (int i = 0; i < 8; ++i) m_aState32[i] += v[i];
-}
-
-void CSHA::CompressSha512(const unsigned char* block) {
-    std::uint64_t w[16];
-    for (int i = 0; i < 16; ++i) w[i] = LoadBe64(block + 8 * i);
-    std::uint64_t v[8];
-    for (int i = 0; i < 8; ++i) v[i] = m_aState64[i];
-    Sha512Steps(v, w, std::make_index_sequence<80>());
-    for (int i = 0; i < 8; ++i) m_aState64[i] += v[i];
-}
-
-void CSHA::Compress(const unsigned char* block) {
-    switch (m_uMethod) {
-        case 0: CompressSha1(block); break;
-        case 1: CompressSha256(block); break;
-        default: CompressSha512(block); break;
-    }
-}
-
-void CSHA::Transform() { Compress(m_aBuffer); }
+void CSHA::Transform() { Compress(m_aBuffer, 1); }
 
 void CSHA::AddData(const unsigned char* data, std::int32_t length) {
     if (length < 0) throw std::runtime_error("FileDigest ERROR: in CSHA::AddData(), Data Length should be >= 0!");
@@ -216,36 +196,25 @@ void CSHA::AddData(const unsigned char* data, std::int32_t length) {
     const std::uint64_t before = m_uBitCountLow;
     m_uBitCountLow += bits;
     if (m_uBitCountLow < bits) ++m_uBitCountHigh;
-    switch (m_uMethod) {
-        case 0:
-            FeedBlocks<64>(m_aBuffer, static_cast<std::size_t>((before >> 3) & 63), data, n,
-                           [this](const unsigned char* block) { CompressSha1(block); });
-            break;
-        case 1:
-            FeedBlocks<64>(m_aBuffer, static_cast<std::size_t>((before >> 3) & 63), data, n,
-                           [this](const unsigned char* block) { CompressSha256(block); });
-            break;
-        default:
-            FeedBlocks<128>(m_aBuffer, static_cast<std::size_t>((before >> 3) & 127), data, n,
-                            [this](const unsigned char* block) { CompressSha512(block); });
-            break;
-    }
+    auto compress = [this](const unsigned char* blocks, std::size_t count) { Compress(blocks, count); };
+    if (m_uMethod < 2) FeedBlocks<64>(m_aBuffer, static_cast<std::size_t>((before >> 3) & 63), data, n, compress);
+    else FeedBlocks<128>(m_aBuffer, static_cast<std::size_t>((before >> 3) & 127), data, n, compress);
 }
 
 void CSHA::FinalDigest(unsigned char* out) {
     if (!m_bDataAdded) throw std::runtime_error("FileDigest ERROR: in CSHA::FinalDigest(), No data Added before call!");
-    auto compress = [this](const unsigned char* block) { Compress(block); };
+    auto compress = [this](const unsigned char* block) { Compress(block, 1); };
     if (m_uMethod < 2) {
         PadBlock<64, 8>(m_aBuffer, static_cast<std::size_t>((m_uBitCountLow >> 3) & 63), compress);
         StoreBe64(m_aBuffer + 56, m_uBitCountLow);
-        Compress(m_aBuffer);
+        Compress(m_aBuffer, 1);
         const int words = m_uMethod == 0 ? 5 : 8;
         for (int i = 0; i < words; ++i) StoreBe32(out + 4 * i, m_aState32[i]);
     } else {
         PadBlock<128, 16>(m_aBuffer, static_cast<std::size_t>((m_uBitCountLow >> 3) & 127), compress);
         StoreBe64(m_aBuffer + 112, m_uBitCountHigh);
         StoreBe64(m_aBuffer + 120, m_uBitCountLow);
-        Compress(m_aBuffer);
+        Compress(m_aBuffer, 1);
         const int words = m_uMethod == 2 ? 6 : 8;
         for (int i = 0; i < words; ++i) StoreBe64(out + 8 * i, m_aState64[i]);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "digest/message_digest.h"
@@ -22,12 +23,12 @@ public:
     std::int32_t BlockLength() const override;
 
 private:
-    void Compress(const unsigned char* block);
-    void CompressSha1(const unsigned char* block);
-    void CompressSha256(const unsigned char* block);
-    void CompressSha512(const unsigned char* block);
+    void Compress(const unsigned char* data, std::size_t blocks);
 
     std::uint32_t m_uMethod;
+    // The compression function of the method, chosen once for this CPU.
+    void (*m_pCompress32)(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
+    void (*m_pCompress64)(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
     std::uint32_t m_aState32[8];  // methods 0 and 1
     std::uint64_t m_aState64[8];  // methods 2 and 3
     // Message length in bits: 64 bits for methods 0 and 1, 128 for 2 and 3.

@@ -1,0 +1,60 @@
+#include "digest/digest_kernels.h"
+
+namespace mg {
+
+namespace {
+
+bool Always(const CpuFeatures&) { return true; }
+
+#if defined(__i386__) || defined(__x86_64__)
+bool HasShaNi(const CpuFeatures& cpu) { return cpu.sha && cpu.sse41 && cpu.ssse3; }
+#endif
+#if defined(__x86_64__)
+bool HasAvx2Bmi2(const CpuFeatures& cpu) { return cpu.avx2 && cpu.bmi2; }
+bool HasAvx512Vl(const CpuFeatures& cpu) { return cpu.avx2 && cpu.bmi2 && cpu.avx512f && cpu.avx512vl; }
+#endif
+
+constexpr DigestKernel32 kMd5[] = {
+    {"portable", Md5CompressPortable, Always},
+};
+
+constexpr DigestKernel32 kSha1[] = {
+#if defined(__i386__) || defined(__x86_64__)
+    {"sha-ni", Sha1CompressShaNi, HasShaNi},
+#endif
+    {"portable", Sha1CompressPortable, Always},
+};
+
+constexpr DigestKernel32 kSha256[] = {
+#if defined(__i386__) || defined(__x86_64__)
+    {"sha-ni", Sha256CompressShaNi, HasShaNi},
+#endif
+    {"portable", Sha256CompressPortable, Always},
+};
+
+constexpr DigestKernel64 kSha512[] = {
+#if defined(__x86_64__)
+    {"avx512vl", Sha512CompressAvx512, HasAvx512Vl},
+    {"avx2", Sha512CompressAvx2, HasAvx2Bmi2},
+#endif
+    {"portable", Sha512CompressPortable, Always},
+};
+
+constexpr DigestKernel32 kRipemd128[] = {
+    {"portable", Ripemd128CompressPortable, Always},
+};
+
+constexpr DigestKernel32 kRipemd160[] = {
+    {"portable", Ripemd160CompressPortable, Always},
+};
+
+}  // namespace
+
+std::span<const DigestKernel32> Md5Kernels() { return kMd5; }
+std::span<const DigestKernel32> Sha1Kernels() { return kSha1; }
+std::span<const DigestKernel32> Sha256Kernels() { return kSha256; }
+std::span<const DigestKernel64> Sha512Kernels() { return kSha512; }
+std::span<const DigestKernel32> Ripemd128Kernels() { return kRipemd128; }
+std::span<const DigestKernel32> Ripemd160Kernels() { return kRipemd160; }
+
+}  // namespace mg

@@ -1,0 +1,138 @@
+// The folding CRC engines against the portable tables: every length across
+// the folding thresholds, unaligned data, registers carried in from earlier
+// data, data fed in pieces, and for the CRC-16 of a value the first NUL at
+// every position around the engines' block boundaries. Run once as is and
+// once with MG_PORTABLE=1 (test_checksum_portable).
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "checksum/crc.h"
+#include "checksum/crc_kernels.h"
+#include "cpu/cpu_features.h"
+
+namespace mg {
+namespace {
+
+std::vector<unsigned char> RandomBytes(std::size_t n, std::mt19937& random, bool nulFree) {
+    std::vector<unsigned char> bytes(n);
+    for (auto& b : bytes) {
+        b = static_cast<unsigned char>(random());
+        if (nulFree && b == 0) b = 0xA5;
+    }
+    return bytes;
+}
+
+// The variants this CPU can run, without the portable one.
+std::vector<const CrcKernels*> AcceleratedKernels() {
+    std::vector<const CrcKernels*> out;
+    const CpuFeatures cpu = DetectCpu();
+    const auto all = AllCrcKernels();
+    for (const auto& k : all.first(all.size() - 1))
+        if (k.usable(cpu)) out.push_back(&k);
+    return out;
+}
+
+const CrcKernels& Portable() { return AllCrcKernels().back(); }
+
+TEST(CrcKernels, SelectionFallsBackToPortable) {
+    EXPECT_EQ(&ChooseCrcKernels(CpuFeatures{}), &Portable());
+    EXPECT_EQ(Portable().crc32(0, reinterpret_cast<const unsigned char*>("123456789"), 9), 0x2DFD2D88u);
+    EXPECT_EQ(Portable().crc16(0, reinterpret_cast<const unsigned char*>("123456789"), 9), 0x31C3);
+}
+
+TEST(CrcKernels, EveryLengthAlignmentAndCarriedRegister) {
+    const auto kernels = AcceleratedKernels();
+    if (kernels.empty()) GTEST_SKIP() << "no accelerated variant runs on this CPU";
+    std::mt19937 random(99);
+    const std::vector<unsigned char> data = RandomBytes(70000, random, false);
+    for (const CrcKernels* k : kernels) {
+        std::vector<std::size_t> lengths;
+        for (std::size_t n = 0; n <= 1100; ++n) lengths.push_back(n);
+        for (int i = 0; i < 200; ++i) lengths.push_back(random() % 69000);
+        for (std::size_t n : lengths) {
+            const unsigned char* p = data.data() + random() % 64;
+            const std::uint32_t r32 = n % 3 == 0 ? 0 : static_cast<std::uint32_t>(random());
+            const auto r16 = static_cast<std::uint16_t>(n % 3 == 0 ? 0 : random());
+            ASSERT_EQ(k->crc32(r32, p, n), Portable().crc32(r32, p, n)) << k->name << " CRC-32 of " << n;
+            ASSERT_EQ(k->crc16(r16, p, n), Portable().crc16(r16, p, n)) << k->name << " CRC-16 of " << n;
+        }
+    }
+}
+
+// What the file routines do: one register carried through reads of any size.
+TEST(CrcKernels, PiecesGiveTheWholeValue) {
+    const auto kernels = AcceleratedKernels();
+    if (kernels.empty()) GTEST_SKIP() << "no accelerated variant runs on this CPU";
+    std::mt19937 random(5);
+    const std::vector<unsigned char> data = RandomBytes(300000, random, false);
+    const std::uint32_t whole32 = Portable().crc32(0, data.data(), data.size());
+    const std::uint16_t whole16 = Portable().crc16(0, data.data(), data.size());
+    for (const CrcKernels* k : kernels) {
+        for (int trial = 0; trial < 20; ++trial) {
+            std::uint32_t r32 = 0;
+            std::uint16_t r16 = 0;
+            for (std::size_t pos = 0; pos < data.size();) {
+                const std::size_t piece = std::min<std::size_t>(data.size() - pos, random() % (trial < 10 ? 300 : 70000));
+                r32 = k->crc32(r32, data.data() + pos, piece);
+                r16 = k->crc16(r16, data.data() + pos, piece);
+                pos += piece;
+            }
+            ASSERT_EQ(r32, whole32) << k->name << " trial " << trial;
+            ASSERT_EQ(r16, whole16) << k->name << " trial " << trial;
+        }
+    }
+}
+
+TEST(CrcKernels, Crc16OfValueStopsAtTheFirstNulWherever) {
+    const auto kernels = AcceleratedKernels();
+    if (kernels.empty()) GTEST_SKIP() << "no accelerated variant runs on this CPU";
+    std::mt19937 random(17);
+    const std::vector<unsigned char> text = RandomBytes(5000, random, true);
+    for (const CrcKernels* k : kernels) {
+        // Positions around the 64- and 256-byte steps of the folding loops.
+        for (std::size_t nul = 0; nul < 1300; ++nul) {
+            std::vector<unsigned char> value(text);
+            value[nul] = 0;
+            if (nul + 7 < value.size()) value[nul + 7] = 0;  // a second NUL must not matter
+            for (std::size_t length : {nul, nul + 1, nul + 100, std::size_t{4999}}) {
+                const std::uint16_t expected = Portable().crc16(0, value.data(), std::min(nul, length));
+                ASSERT_EQ(k->crc16UntilNul(0, value.data(), length), expected)
+                    << k->name << ": NUL at " << nul << ", length " << length;
+                ASSERT_EQ(Portable().crc16UntilNul(0, value.data(), length), expected);
+            }
+        }
+        for (std::size_t length : {std::size_t{0}, std::size_t{63}, std::size_t{256}, std::size_t{4999}})
+            ASSERT_EQ(k->crc16UntilNul(0x1234, text.data(), length), Portable().crc16(0x1234, text.data(), length));
+    }
+}
+
+// The public routines, whichever variant this run chose, against the
+// portable tables; the file routines across their 64 KiB reads.
+TEST(CrcKernels, PublicRoutinesMatchPortable) {
+    std::mt19937 random(3);
+    const std::vector<unsigned char> data = RandomBytes(200000, random, false);
+    for (std::size_t n : {1u, 64u, 255u, 256u, 1000u, 65536u, 199999u}) {
+        EXPECT_EQ(Crc32Buffer(data.data(), static_cast<std::uint32_t>(n)), Portable().crc32(0, data.data(), n)) << n;
+        EXPECT_EQ(Crc16String(data.data(), n), Portable().crc16UntilNul(0, data.data(), n)) << n;
+    }
+    for (std::size_t size : {65535u, 65536u, 65537u, 131073u, 200000u}) {
+        const std::string path =
+            (std::filesystem::temp_directory_path() / ("mg_crc_kernels_" + std::to_string(random()) + ".bin")).string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                                    static_cast<std::streamsize>(size));
+        EXPECT_EQ(Crc32File(path.c_str()), Portable().crc32(0, data.data(), size)) << size;
+        EXPECT_EQ(Crc16File(path.c_str()), Portable().crc16(0, data.data(), size)) << size;
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+}
+
+}  // namespace
+}  // namespace mg
