@@ -47,6 +47,13 @@ bool Matches(char type, const Value& v) {
     }
 }
 
+CallResult ArgumentError() {
+    CallResult r;
+    r.error = Host::kErrorArguments;
+    r.message = "Function argument value, type, or count is invalid";
+    return r;
+}
+
 }  // namespace
 
 Host::Host(const std::string& modulePath, std::uint16_t handleCapacity, std::uint16_t slotCapacity)
@@ -139,8 +146,7 @@ CallResult Host::Call(const std::string& name, const std::vector<Value>& args) {
     const std::vector<std::string> types = SplitTypes(row->typeString);
     std::size_t required = 0;
     for (const std::string& t : types) required += !t.empty() && t[0] != '.';
-    const CallResult mismatch{{}, kErrorArguments, "Function argument value, type, or count is invalid"};
-    if (args.size() < required || args.size() > types.size()) return mismatch;
+    if (args.size() < required || args.size() > types.size()) return ArgumentError();
 
     std::vector<abi::HostValue> values;
     std::vector<abi::MemHandle> owned;
@@ -153,7 +159,7 @@ CallResult Host::Call(const std::string& name, const std::vector<Value>& args) {
         if (v.type == 'C') owned.push_back(v.handle);
         values.push_back(v);
     }
-    CallResult result = valid ? CallRoutine(row->routine, values) : mismatch;
+    CallResult result = valid ? CallRoutine(row->routine, values) : ArgumentError();
     for (abi::MemHandle h : owned) FreeHandle(h);
     return result;
 }
