@@ -21,14 +21,25 @@ extern "C" MG_EXPORT std::int32_t MG_FASTCALL DispatchAPI(mg::abi::HostRequest* 
 #if defined(_WIN32)
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+// The C runtime has constructed the algorithm objects before it calls this and
+// destroys them only after the detach below has returned, which gives the
+// load and unload order the host expects.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
         case DLL_PROCESS_ATTACH:
+            // Contexts are made lazily on a thread's first request, so per-thread
+            // notifications would only cost the host's threads a loader-lock trip.
             DisableThreadLibraryCalls(instance);
             g_loaded = mg::host::ContextRegistry::Load();
+            // The detach call that follows a refused load finds g_loaded false,
+            // so a partial load gives back its lock and slot here.
+            if (!g_loaded) mg::host::ContextRegistry::Unload();
             return g_loaded ? TRUE : FALSE;
         case DLL_PROCESS_DETACH:
-            if (g_loaded) mg::host::ContextRegistry::Unload();
+            // At process exit (reserved != nullptr) the other threads are already
+            // gone, perhaps while holding the global lock; taking it then could
+            // hang the exit, and the system reclaims the memory anyway.
+            if (g_loaded && reserved == nullptr) mg::host::ContextRegistry::Unload();
             g_loaded = false;
             return TRUE;
         default:

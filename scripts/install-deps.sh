@@ -4,6 +4,10 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config googletest   # build and unit tests
   libssl-dev libmcrypt-dev libcrypto++-dev  # independent implementations the tests compare against
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the Windows modules (posix threads: GoogleTest needs std::mutex)
+  wine64                       # runs the 64-bit Windows tests
+  gcc-multilib g++-multilib    # the 32-bit x86 Linux build
+  qemu-user-static             # runs it where 32-bit programs do not run natively
 )
 missing=()
 for p in "${packages[@]}"; do
