@@ -13,7 +13,9 @@ IBlockCipher::IBlockCipher(std::int32_t blockSize, std::int32_t keySize)
       m_iMode(kModeEcb),
       m_iPadding(kPadZeros),
       m_acIv{},
-      m_acChain{}
+      m_acChain{},
+      m_iAccelLimit(kAccelBest),
+      m_iAccel(kAccelPortable)
 {
 }
 
@@ -51,7 +53,11 @@ void IBlockCipher::CheckLength(std::int32_t len) const
 void IBlockCipher::ExpandKey(const unsigned char* key, std::int32_t keyLength, unsigned char* out,
                              std::int32_t outLen)
 {
-    for (std::int32_t i = 0; i < outLen; ++i) out[i] = key[i % keyLength];
+    std::int32_t k = 0;
+    for (std::int32_t i = 0; i < outLen; ++i) {
+        out[i] = key[k];
+        if (++k == keyLength) k = 0;
+    }
 }
 
 void IBlockCipher::SetIv(const unsigned char* iv)

@@ -27,6 +27,12 @@ public:
 
     static constexpr std::int32_t kMaxBlockSize = 32;
 
+    // Implementation tiers of the block work: 0 is the portable reference
+    // code, higher tiers use more of the CPU (which tier is which is told by
+    // each cipher). Results are the same on every tier.
+    static constexpr std::int32_t kAccelPortable = 0;
+    static constexpr std::int32_t kAccelBest = 3;
+
     // The slot order below is part of the interface: keep it.
     virtual ~IBlockCipher();
     virtual void GetSignature(unsigned char* out) = 0;
@@ -46,6 +52,13 @@ public:
     std::int32_t KeySize() const { return m_iKeySize; }
     std::int32_t Mode() const { return m_iMode; }
     std::int32_t Padding() const { return m_iPadding; }
+
+    // Caps the tier that the object uses from its next Initialize on (tests
+    // and benchmarks compare the tiers); by default it uses the best one that
+    // the CPU offers. The MG_PORTABLE switch (cpu/cpu_features.h) overrides.
+    void SetAccelLimit(std::int32_t level) { m_iAccelLimit = level; }
+    // The tier in use since the last Initialize.
+    std::int32_t Accel() const { return m_iAccel; }
 
 protected:
     // Rijndael and TEA let the chain run on from one call to the next;
@@ -69,16 +82,25 @@ protected:
     // restarts the chain from it.
     void SetIv(const unsigned char* iv);
 
-    // The mode loops. enc and dec are callables (const unsigned char* src,
-    // unsigned char* dst) for one block that allow src == dst. Each block is
-    // read whole before its result is written, so in and out may be the
-    // same buffer.
+    // The mode loops over one call's blocks, after the initialisation and
+    // length checks. `engine` does the block work (see modes::Encrypt);
+    // `rule` says whether the chain register is written back.
+    template <class Engine>
+    void EncryptWith(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
+                     const Engine& engine);
+    template <class Engine>
+    void DecryptWith(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
+                     const Engine& engine);
+    // The same with the block functions as two callables (const unsigned
+    // char* src, unsigned char* dst) that allow src == dst.
     template <class EncFn>
-    void EncryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
-                       EncFn enc);
+    void EncryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule, EncFn enc);
     template <class EncFn, class DecFn>
-    void DecryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
-                       EncFn enc, DecFn dec);
+    void DecryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule, EncFn enc,
+                       DecFn dec);
+
+    // The implementation tier the object may use at most (SetAccelLimit).
+    std::int32_t AccelLimit() const { return m_iAccelLimit; }
 
     bool m_bInitialized;
     std::int32_t m_iBlockSize;
@@ -87,6 +109,8 @@ protected:
     std::int32_t m_iPadding;
     unsigned char m_acIv[kMaxBlockSize];
     unsigned char m_acChain[kMaxBlockSize];
+    std::int32_t m_iAccelLimit;
+    std::int32_t m_iAccel;
 
 private:
     static void XorBytes(unsigned char* target, const unsigned char* source, std::size_t n)
@@ -95,84 +119,268 @@ private:
     }
 };
 
-template <class EncFn>
-void IBlockCipher::EncryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len,
-                                 ChainRule rule, EncFn enc)
+// The mode loops, shared by every cipher and every implementation tier.
+//
+// An engine does the block work. It offers
+//   typename Block;                         one block in its working form
+//   std::size_t BlockBytes() const;
+//   Block Load(const unsigned char* p) const;   void Store(unsigned char* p, const Block& b) const;
+//   Block Xor(const Block& a, const Block& b) const;
+//   Block Encipher(const Block& b) const;       Block Decipher(const Block& b) const;
+//   static constexpr bool kBatched;
+// optionally the fused steps of the serial modes, where an engine can take
+// the XOR off the chain's critical path (into a round key, say):
+//   Block EncipherOfXor(const Block& v, const Block& x) const;   E(v ^ x)
+//   Block XorOfEncipher(const Block& v, const Block& x) const;   E(v) ^ x
+// and, when kBatched, the batched block functions for the modes whose blocks
+// are independent (ECB both ways, CBC and CFB decryption):
+//   void EncipherBatch(const unsigned char* src, const unsigned char* mask, unsigned char* dst,
+//                      std::size_t n) const;    and DecipherBatch alike:
+// block k of dst = F(block k of src) XOR block k of mask (no XOR when mask is
+// null), for k < n, done in groups from the last block to the first with
+// each group read whole before any of it is written. That order lets dst be
+// src, or src or mask shifted by one block, as the loops below need when
+// they run in place.
+//
+// Accelerated translation units instantiate these templates inside functions
+// compiled for their instruction set, so that the block work inlines into
+// the loops and the chain value stays in registers.
+namespace modes {
+
+// In and out that overlap without being the same buffer get the strict
+// block-by-block order.
+inline bool PartlyOverlap(const unsigned char* in, const unsigned char* out, std::size_t n)
 {
-    CheckInitialized();
-    CheckLength(len);
-    const std::size_t bs = static_cast<std::size_t>(m_iBlockSize);
-    const std::size_t count = static_cast<std::size_t>(len) / bs;
-    unsigned char local[kMaxBlockSize];
-    unsigned char* v = m_acChain;
-    if (rule == ChainRule::kRestartsEachCall) {
-        std::memcpy(local, m_acChain, bs);
-        v = local;
-    }
-    unsigned char x[kMaxBlockSize];
-    for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
-        switch (m_iMode) {
-        case kModeCbc:  // v = E(v ^ x); y = v
-            std::memcpy(x, in, bs);
-            XorBytes(v, x, bs);
-            enc(v, v);
-            std::memcpy(out, v, bs);
-            break;
-        case kModeCfb:  // y = E(v) ^ x; v = y
-            std::memcpy(x, in, bs);
-            enc(v, v);
-            XorBytes(v, x, bs);
-            std::memcpy(out, v, bs);
-            break;
-        case kModeOfb:  // v = E(v); y = v ^ x
-            enc(v, v);
-            for (std::size_t i = 0; i < bs; ++i) out[i] = static_cast<unsigned char>(in[i] ^ v[i]);
-            break;
-        default:
-            enc(in, out);
-            break;
+    const auto a = reinterpret_cast<std::uintptr_t>(in);
+    const auto b = reinterpret_cast<std::uintptr_t>(out);
+    return a != b && a < b + n && b < a + n;
+}
+
+template <class Engine>
+typename Engine::Block EncipherOfXor(const Engine& e, const typename Engine::Block& v,
+                                     const typename Engine::Block& x)
+{
+    if constexpr (requires { e.EncipherOfXor(v, x); })
+        return e.EncipherOfXor(v, x);
+    else
+        return e.Encipher(e.Xor(v, x));
+}
+
+template <class Engine>
+typename Engine::Block XorOfEncipher(const Engine& e, const typename Engine::Block& v,
+                                     const typename Engine::Block& x)
+{
+    if constexpr (requires { e.XorOfEncipher(v, x); })
+        return e.XorOfEncipher(v, x);
+    else
+        return e.Xor(e.Encipher(v), x);
+}
+
+// `chain` is read before the first block and holds the chain value after the
+// last one (left alone in ECB).
+template <class Engine>
+void Encrypt(const Engine& e, std::int32_t mode, unsigned char* chain, const unsigned char* in, unsigned char* out,
+             std::size_t count)
+{
+    using Block = typename Engine::Block;
+    const std::size_t bs = e.BlockBytes();
+    switch (mode) {
+    case IBlockCipher::kModeCbc: {  // v = E(v ^ x); y = v
+        Block v = e.Load(chain);
+        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
+            v = EncipherOfXor(e, v, e.Load(in));
+            e.Store(out, v);
         }
+        e.Store(chain, v);
+        break;
+    }
+    case IBlockCipher::kModeCfb: {  // y = E(v) ^ x; v = y
+        Block v = e.Load(chain);
+        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
+            v = XorOfEncipher(e, v, e.Load(in));
+            e.Store(out, v);
+        }
+        e.Store(chain, v);
+        break;
+    }
+    case IBlockCipher::kModeOfb: {  // v = E(v); y = v ^ x
+        Block v = e.Load(chain);
+        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
+            v = e.Encipher(v);
+            e.Store(out, e.Xor(v, e.Load(in)));
+        }
+        e.Store(chain, v);
+        break;
+    }
+    default:
+        if constexpr (Engine::kBatched) {
+            if (!PartlyOverlap(in, out, count * bs)) {
+                e.EncipherBatch(in, nullptr, out, count);
+                break;
+            }
+        }
+        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) e.Store(out, e.Encipher(e.Load(in)));
+        break;
     }
 }
 
+template <class Engine>
+void Decrypt(const Engine& e, std::int32_t mode, unsigned char* chain, const unsigned char* in, unsigned char* out,
+             std::size_t count)
+{
+    using Block = typename Engine::Block;
+    const std::size_t bs = e.BlockBytes();
+    switch (mode) {
+    case IBlockCipher::kModeCbc: {  // x = D(y) ^ v; v = y
+        Block v = e.Load(chain);
+        if constexpr (Engine::kBatched) {
+            if (count >= 2 && !PartlyOverlap(in, out, count * bs)) {
+                const Block last = e.Load(in + (count - 1) * bs);
+                e.DecipherBatch(in + bs, in, out + bs, count - 1);
+                e.Store(out, e.Xor(e.Decipher(e.Load(in)), v));
+                e.Store(chain, last);
+                break;
+            }
+        }
+        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
+            const Block y = e.Load(in);
+            e.Store(out, e.Xor(e.Decipher(y), v));
+            v = y;
+        }
+        e.Store(chain, v);
+        break;
+    }
+    case IBlockCipher::kModeCfb: {  // x = E(v) ^ y; v = y
+        Block v = e.Load(chain);
+        if constexpr (Engine::kBatched) {
+            if (count >= 2 && !PartlyOverlap(in, out, count * bs)) {
+                const Block last = e.Load(in + (count - 1) * bs);
+                e.EncipherBatch(in, in + bs, out + bs, count - 1);
+                e.Store(out, XorOfEncipher(e, v, e.Load(in)));
+                e.Store(chain, last);
+                break;
+            }
+        }
+        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
+            const Block y = e.Load(in);
+            e.Store(out, XorOfEncipher(e, v, y));
+            v = y;
+        }
+        e.Store(chain, v);
+        break;
+    }
+    case IBlockCipher::kModeOfb: {  // v = E(v); x = v ^ y
+        Block v = e.Load(chain);
+        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
+            v = e.Encipher(v);
+            e.Store(out, e.Xor(v, e.Load(in)));
+        }
+        e.Store(chain, v);
+        break;
+    }
+    default:
+        if constexpr (Engine::kBatched) {
+            if (!PartlyOverlap(in, out, count * bs)) {
+                e.DecipherBatch(in, nullptr, out, count);
+                break;
+            }
+        }
+        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) e.Store(out, e.Decipher(e.Load(in)));
+        break;
+    }
+}
+
+// An engine made of two block callables (src, dst), one block of any size
+// at a time.
 template <class EncFn, class DecFn>
-void IBlockCipher::DecryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len,
-                                 ChainRule rule, EncFn enc, DecFn dec)
+class CallableEngine {
+public:
+    struct Block {
+        unsigned char b[IBlockCipher::kMaxBlockSize];
+    };
+    static constexpr bool kBatched = false;
+
+    CallableEngine(std::size_t blockBytes, EncFn enc, DecFn dec) : m_bs(blockBytes), m_enc(enc), m_dec(dec) {}
+
+    std::size_t BlockBytes() const { return m_bs; }
+    Block Load(const unsigned char* p) const
+    {
+        Block x;
+        std::memcpy(x.b, p, m_bs);
+        return x;
+    }
+    void Store(unsigned char* p, const Block& x) const { std::memcpy(p, x.b, m_bs); }
+    Block Xor(const Block& a, const Block& b) const
+    {
+        Block x;
+        for (std::size_t i = 0; i < m_bs; ++i) x.b[i] = static_cast<unsigned char>(a.b[i] ^ b.b[i]);
+        return x;
+    }
+    Block Encipher(const Block& x) const
+    {
+        Block y;
+        m_enc(x.b, y.b);
+        return y;
+    }
+    Block Decipher(const Block& x) const
+    {
+        Block y;
+        m_dec(x.b, y.b);
+        return y;
+    }
+
+private:
+    std::size_t m_bs;
+    EncFn m_enc;
+    DecFn m_dec;
+};
+
+}  // namespace modes
+
+template <class Engine>
+void IBlockCipher::EncryptWith(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
+                               const Engine& engine)
 {
     CheckInitialized();
     CheckLength(len);
-    const std::size_t bs = static_cast<std::size_t>(m_iBlockSize);
-    const std::size_t count = static_cast<std::size_t>(len) / bs;
     unsigned char local[kMaxBlockSize];
-    unsigned char* v = m_acChain;
+    unsigned char* chain = m_acChain;
     if (rule == ChainRule::kRestartsEachCall) {
-        std::memcpy(local, m_acChain, bs);
-        v = local;
+        std::memcpy(local, m_acChain, static_cast<std::size_t>(m_iBlockSize));
+        chain = local;
     }
-    unsigned char y[kMaxBlockSize];
-    for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
-        switch (m_iMode) {
-        case kModeCbc:  // x = D(y) ^ v; v = y
-            std::memcpy(y, in, bs);
-            dec(y, out);
-            XorBytes(out, v, bs);
-            std::memcpy(v, y, bs);
-            break;
-        case kModeCfb:  // x = E(v) ^ y; v = y
-            std::memcpy(y, in, bs);
-            enc(v, v);
-            for (std::size_t i = 0; i < bs; ++i) out[i] = static_cast<unsigned char>(v[i] ^ y[i]);
-            std::memcpy(v, y, bs);
-            break;
-        case kModeOfb:  // v = E(v); x = v ^ y
-            enc(v, v);
-            for (std::size_t i = 0; i < bs; ++i) out[i] = static_cast<unsigned char>(in[i] ^ v[i]);
-            break;
-        default:
-            dec(in, out);
-            break;
-        }
+    modes::Encrypt(engine, m_iMode, chain, in, out, static_cast<std::size_t>(len / m_iBlockSize));
+}
+
+template <class Engine>
+void IBlockCipher::DecryptWith(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
+                               const Engine& engine)
+{
+    CheckInitialized();
+    CheckLength(len);
+    unsigned char local[kMaxBlockSize];
+    unsigned char* chain = m_acChain;
+    if (rule == ChainRule::kRestartsEachCall) {
+        std::memcpy(local, m_acChain, static_cast<std::size_t>(m_iBlockSize));
+        chain = local;
     }
+    modes::Decrypt(engine, m_iMode, chain, in, out, static_cast<std::size_t>(len / m_iBlockSize));
+}
+
+template <class EncFn>
+void IBlockCipher::EncryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
+                                 EncFn enc)
+{
+    const auto none = [](const unsigned char*, unsigned char*) {};
+    EncryptWith(in, out, len, rule,
+                modes::CallableEngine<EncFn, decltype(none)>(static_cast<std::size_t>(m_iBlockSize), enc, none));
+}
+
+template <class EncFn, class DecFn>
+void IBlockCipher::DecryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
+                                 EncFn enc, DecFn dec)
+{
+    DecryptWith(in, out, len, rule, modes::CallableEngine<EncFn, DecFn>(static_cast<std::size_t>(m_iBlockSize), enc, dec));
 }
 
 }  // namespace mg

@@ -202,7 +202,7 @@ constexpr std::uint32_t kInitS[4][256] = {
 }  // namespace
 
 CBlowfish::CBlowfish()
-    : IBlockCipher(8, kKeyStoreSize), m_acKeyStore{}, m_iScheduleKeyLength(0), m_auP{}, m_auS{}
+    : IBlockCipher(8, kKeyStoreSize), m_acKeyStore{}, m_iScheduleKeyLength(0), m_auP{}, m_auS{}, m_pAccel(nullptr)
 {
 }
 
@@ -223,6 +223,7 @@ void CBlowfish::Initialize(const unsigned char* key, std::int32_t keyLength, con
         StoreBe32(ivBytes + 4, iv[1]);
     }
     SetIv(ivBytes);
+    m_pAccel = blowfish_accel::Select(AccelLimit(), &m_iAccel);
 
     unsigned char expanded[kKeyStoreSize];
     ExpandKey(key, keyLength, expanded, kKeyStoreSize);
@@ -299,35 +300,65 @@ void CBlowfish::DecipherWords(std::uint32_t& l, std::uint32_t& r) const
     r = xl;
 }
 
-void CBlowfish::EncipherBlock(const unsigned char* in, unsigned char* out) const
-{
-    std::uint32_t l = LoadBe32(in);
-    std::uint32_t r = LoadBe32(in + 4);
-    EncipherWords(l, r);
-    StoreBe32(out, l);
-    StoreBe32(out + 4, r);
-}
+// The portable block work, one block at a time.
+class CBlowfish::Engine {
+public:
+    struct Block {
+        std::uint32_t l, r;
+    };
+    static constexpr bool kBatched = false;
 
-void CBlowfish::DecipherBlock(const unsigned char* in, unsigned char* out) const
-{
-    std::uint32_t l = LoadBe32(in);
-    std::uint32_t r = LoadBe32(in + 4);
-    DecipherWords(l, r);
-    StoreBe32(out, l);
-    StoreBe32(out + 4, r);
-}
+    explicit Engine(const CBlowfish& c) : m_c(c) {}
+
+    std::size_t BlockBytes() const { return 8; }
+    Block Load(const unsigned char* p) const { return {LoadBe32(p), LoadBe32(p + 4)}; }
+    void Store(unsigned char* p, const Block& b) const
+    {
+        StoreBe32(p, b.l);
+        StoreBe32(p + 4, b.r);
+    }
+    Block Xor(const Block& a, const Block& b) const { return {a.l ^ b.l, a.r ^ b.r}; }
+    Block Encipher(Block b) const
+    {
+        m_c.EncipherWords(b.l, b.r);
+        return b;
+    }
+    Block Decipher(Block b) const
+    {
+        m_c.DecipherWords(b.l, b.r);
+        return b;
+    }
+
+private:
+    const CBlowfish& m_c;
+};
 
 void CBlowfish::Encrypt(const unsigned char* in, unsigned char* out, std::int32_t len)
 {
-    EncryptBlocks(in, out, len, ChainRule::kRestartsEachCall,
-                  [this](const unsigned char* s, unsigned char* d) { EncipherBlock(s, d); });
+    if (m_pAccel == nullptr) {
+        EncryptWith(in, out, len, ChainRule::kRestartsEachCall, Engine(*this));
+        return;
+    }
+    CheckInitialized();
+    CheckLength(len);
+    unsigned char chain[8];
+    std::memcpy(chain, m_acChain, sizeof chain);
+    const blowfish_accel::Tables tables = {m_auP, m_auS};
+    m_pAccel->encrypt(tables, m_iMode, chain, in, out, static_cast<std::size_t>(len / 8));
 }
 
 void CBlowfish::Decrypt(const unsigned char* in, unsigned char* out, std::int32_t len)
 {
-    DecryptBlocks(in, out, len, ChainRule::kRestartsEachCall,
-                  [this](const unsigned char* s, unsigned char* d) { EncipherBlock(s, d); },
-                  [this](const unsigned char* s, unsigned char* d) { DecipherBlock(s, d); });
+    if (m_pAccel == nullptr) {
+        DecryptWith(in, out, len, ChainRule::kRestartsEachCall, Engine(*this));
+        return;
+    }
+    CheckInitialized();
+    CheckLength(len);
+    unsigned char chain[8];
+    std::memcpy(chain, m_acChain, sizeof chain);
+    const blowfish_accel::Tables tables = {m_auP, m_auS};
+    m_pAccel->decrypt(tables, m_iMode, chain, in, out, static_cast<std::size_t>(len / 8));
 }
 
 }  // namespace mg

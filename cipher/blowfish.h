@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "cipher/block_cipher.h"
+#include "cipher/blowfish_accel.h"
 
 namespace mg {
 
@@ -35,8 +36,7 @@ private:
     std::uint32_t F(std::uint32_t x) const;
     void EncipherWords(std::uint32_t& l, std::uint32_t& r) const;
     void DecipherWords(std::uint32_t& l, std::uint32_t& r) const;
-    void EncipherBlock(const unsigned char* in, unsigned char* out) const;
-    void DecipherBlock(const unsigned char* in, unsigned char* out) const;
+    class Engine;
 
     unsigned char m_acKeyStore[kKeyStoreSize];
     // Key bytes that went into the schedule (at most 56): together with the
@@ -44,6 +44,8 @@ private:
     std::int32_t m_iScheduleKeyLength;
     std::uint32_t m_auP[18];
     std::uint32_t m_auS[4][256];
+    // Kernels for many blocks at once (tier 1: eight blocks interleaved).
+    const blowfish_accel::Kernels* m_pAccel;
 };
 
 }  // namespace mg

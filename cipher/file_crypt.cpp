@@ -12,6 +12,7 @@
 #include "cipher/double_buffering.h"
 #include "cipher/file_identity.h"
 #include "cipher/file_streams.h"
+#include "cpu/secure_wipe.h"
 #include "digest/sha.h"
 
 namespace mg {
@@ -71,8 +72,10 @@ void FillCountBlock(unsigned char* block, std::int32_t blockSize, std::int32_t p
 
 void WriteSignature(const char* tag, const unsigned char* keyStore, std::int32_t keyStoreLength,
                     std::initializer_list<std::int32_t> numbers, unsigned char* out) {
-    // Longest text: 8 tag bytes, a 56-byte key store, four numbers.
+    // Longest text: 8 tag bytes, a 56-byte key store, four numbers. It holds
+    // the key, so it is wiped however this ends.
     char text[160];
+    ScopedWipe wipeText(text);
     std::size_t length = std::min(std::strlen(tag), sizeof text);
     std::memcpy(text, tag, length);
     const std::size_t keyBytes = std::min(static_cast<std::size_t>(std::max(keyStoreLength, 0)), sizeof text - length);

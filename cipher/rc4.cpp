@@ -1,5 +1,7 @@
 #include "cipher/rc4.h"
 
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 namespace mg {
@@ -25,19 +27,45 @@ void Rc4Setup(const unsigned char* key, std::int32_t keyLength, Rc4State& s)
 
 void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
 {
-    unsigned char i = s.i;
-    unsigned char j = s.j;
-    for (std::int32_t n = 0; n < length; ++n) {
-        i = static_cast<unsigned char>(i + 1);
-        const unsigned char ti = s.perm[i];
-        j = static_cast<unsigned char>(j + ti);
-        const unsigned char tj = s.perm[j];
-        s.perm[i] = tj;
-        s.perm[j] = ti;
-        buf[n] ^= s.perm[static_cast<unsigned char>(ti + tj)];
+    // Byte-serial by nature; what can go is the traffic around the state:
+    // eight keystream bytes are gathered in a register and meet the data in
+    // one load, XOR and store.
+    unsigned i = s.i;
+    unsigned j = s.j;
+    unsigned char* const perm = s.perm;
+    std::int32_t n = 0;
+    for (; n + 8 <= length; n += 8) {
+        std::uint64_t stream = 0;
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; ++k) {
+            i = (i + 1) & 0xFF;
+            const unsigned ti = perm[i];
+            j = (j + ti) & 0xFF;
+            const unsigned tj = perm[j];
+            perm[i] = static_cast<unsigned char>(tj);
+            perm[j] = static_cast<unsigned char>(ti);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            stream |= std::uint64_t{perm[(ti + tj) & 0xFF]} << (56 - 8 * k);
+#else
+            stream |= std::uint64_t{perm[(ti + tj) & 0xFF]} << (8 * k);
+#endif
+        }
+        std::uint64_t data;
+        std::memcpy(&data, buf + n, sizeof data);
+        data ^= stream;
+        std::memcpy(buf + n, &data, sizeof data);
     }
-    s.i = i;
-    s.j = j;
+    for (; n < length; ++n) {
+        i = (i + 1) & 0xFF;
+        const unsigned ti = perm[i];
+        j = (j + ti) & 0xFF;
+        const unsigned tj = perm[j];
+        perm[i] = static_cast<unsigned char>(tj);
+        perm[j] = static_cast<unsigned char>(ti);
+        buf[n] ^= perm[(ti + tj) & 0xFF];
+    }
+    s.i = static_cast<unsigned char>(i);
+    s.j = static_cast<unsigned char>(j);
 }
 
 }  // namespace mg

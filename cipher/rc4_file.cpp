@@ -9,6 +9,7 @@
 #include "cipher/file_identity.h"
 #include "cipher/file_streams.h"
 #include "cipher/rc4.h"
+#include "cpu/secure_wipe.h"
 
 namespace mg {
 
@@ -45,6 +46,10 @@ void CryptFile(const char* inFile, const char* outFile, const char* keyText) {
     unsigned char chunk[kKeystreamPerChunk] = {};
     CDoubleBuffering reader(files.Input(), buffer, kReaderSize, kChunkLength);
     Rc4State state;
+    // The state gives the key stream away, and the chunk's unused tail holds
+    // key stream bytes.
+    ScopedWipe wipeState(state);
+    ScopedWipe wipeChunk(chunk);
     Rc4Setup(reinterpret_cast<const unsigned char*>(keyText), keyLength, state);
     for (;;) {
         const std::int32_t count = reader.GetData(chunk, -1);

@@ -131,7 +131,7 @@ struct WideShifts {
 }  // namespace
 
 CRijndael::CRijndael()
-    : IBlockCipher(16, 16), m_acKeyStore{}, m_auEncKey{}, m_auDecKey{}, m_iRounds(10)
+    : IBlockCipher(16, 16), m_acKeyStore{}, m_auEncKey{}, m_auDecKey{}, m_iRounds(10), m_accelKeys{}, m_pAccel(nullptr)
 {
 }
 
@@ -156,47 +156,129 @@ void CRijndael::Initialize(const unsigned char* key, std::int32_t keyLength, con
     m_iKeySize = keySize;
     // Rounds follow the larger of key and block: 10, 12 or 14.
     m_iRounds = (keySize > blockSize ? keySize : blockSize) / 4 + 6;
-    ExpandSchedule();
+    m_pAccel = rijndael_accel::Select(AccelLimit(), m_iBlockSize, &m_iAccel);
+    // The AES instructions derive the decryption keys themselves.
+    ExpandSchedule(m_pAccel == nullptr);
+    if (m_pAccel != nullptr) rijndael_accel::LayOut(m_auEncKey, m_iRounds, m_iBlockSize, m_accelKeys);
     m_bInitialized = true;
 }
 
-void CRijndael::ExpandSchedule()
+namespace {
+
+// The published key expansion for a key of Nk words, Nk known at compile
+// time so that the word loop unrolls into whole key lengths: every request
+// sets a key up, and its serial chain of words is most of that cost.
+template <int Nk>
+void ExpandWords(const unsigned char* key, int total, std::uint32_t* w)
+{
+#pragma GCC unroll 8
+    for (int i = 0; i < Nk; ++i) w[i] = LoadBe32(key + 4 * i);
+    // w has room for whole key lengths past the end: the last pass may run over.
+    int rcon = 0;
+    for (int i = Nk; i < total; i += Nk) {
+#pragma GCC unroll 8
+        for (int position = 0; position < Nk; ++position) {
+            std::uint32_t temp = w[i + position - 1];
+            if (position == 0)
+                temp = SubWord((temp << 8) | (temp >> 24)) ^ (std::uint32_t{kTables.rcon[rcon++]} << 24);
+            else if (Nk == 8 && position == 4)
+                temp = SubWord(temp);
+            w[i + position] = w[i + position - Nk] ^ temp;
+        }
+    }
+}
+
+}  // namespace
+
+void CRijndael::ExpandSchedule(bool inverse)
 {
     const int nb = m_iBlockSize / 4;
-    const int nk = m_iKeySize / 4;
     const int total = (m_iRounds + 1) * nb;
-    std::uint32_t w[(kMaxRounds + 1) * kMaxColumns];
+    std::uint32_t w[(kMaxRounds + 1) * kMaxColumns + 8];
 
-    std::memset(m_auEncKey, 0, sizeof m_auEncKey);
-    std::memset(m_auDecKey, 0, sizeof m_auDecKey);
-    for (int i = 0; i < nk; ++i) w[i] = LoadBe32(m_acKeyStore + 4 * i);
-    for (int i = nk; i < total; ++i) {
-        std::uint32_t temp = w[i - 1];
-        if (i % nk == 0)
-            temp = SubWord((temp << 8) | (temp >> 24)) ^ (std::uint32_t{kTables.rcon[i / nk - 1]} << 24);
-        else if (nk == 8 && i % 8 == 4)
-            temp = SubWord(temp);
-        w[i] = w[i - nk] ^ temp;
+    // Rows 0..rounds (Nb words each) are all written below.
+    switch (m_iKeySize) {
+    case 24:
+        ExpandWords<6>(m_acKeyStore, total, w);
+        break;
+    case 32:
+        ExpandWords<8>(m_acKeyStore, total, w);
+        break;
+    default:
+        ExpandWords<4>(m_acKeyStore, total, w);
+        break;
     }
-    for (int t = 0; t < total; ++t) {
-        m_auEncKey[t / nb][t % nb] = w[t];
-        m_auDecKey[m_iRounds - t / nb][t % nb] = w[t];
+    const std::uint32_t* word = w;
+    for (int r = 0; r <= m_iRounds; ++r) {
+        for (int j = 0; j < nb; ++j, ++word) {
+            m_auEncKey[r][j] = *word;
+            m_auDecKey[m_iRounds - r][j] = *word;
+        }
     }
+    if (!inverse) return;
     // Equivalent inverse cipher: decryption then has the same round shape as
     // encryption, so it can use the combined tables too.
     for (int r = 1; r < m_iRounds; ++r)
         for (int j = 0; j < nb; ++j) m_auDecKey[r][j] = InvMixColumn(m_auDecKey[r][j]);
 }
 
-void CRijndael::EncipherBlock16(const unsigned char* in, unsigned char* out) const
+namespace {
+
+// The portable block work: the state as big-endian column words, four table
+// look-ups per column and round.
+template <int Nb>
+class PortableEngine {
+public:
+    struct Block {
+        std::uint32_t w[Nb];
+    };
+    static constexpr bool kBatched = false;
+
+    PortableEngine(const std::uint32_t (*enc)[8], const std::uint32_t (*dec)[8], int rounds)
+        : m_enc(enc), m_dec(dec), m_rounds(rounds)
+    {
+    }
+
+    std::size_t BlockBytes() const { return 4 * Nb; }
+    Block Load(const unsigned char* p) const
+    {
+        Block b;
+#pragma GCC unroll 8
+        for (int j = 0; j < Nb; ++j) b.w[j] = LoadBe32(p + 4 * j);
+        return b;
+    }
+    void Store(unsigned char* p, const Block& b) const
+    {
+#pragma GCC unroll 8
+        for (int j = 0; j < Nb; ++j) StoreBe32(p + 4 * j, b.w[j]);
+    }
+    Block Xor(const Block& a, const Block& b) const
+    {
+        Block x;
+#pragma GCC unroll 8
+        for (int j = 0; j < Nb; ++j) x.w[j] = a.w[j] ^ b.w[j];
+        return x;
+    }
+    Block Encipher(const Block& in) const;
+    Block Decipher(const Block& in) const;
+
+private:
+    const std::uint32_t (*m_enc)[8];
+    const std::uint32_t (*m_dec)[8];
+    int m_rounds;
+};
+
+// A 16-byte block takes a path of its own, without index arithmetic.
+template <>
+PortableEngine<4>::Block PortableEngine<4>::Encipher(const Block& in) const
 {
-    const std::uint32_t* rk = m_auEncKey[0];
-    std::uint32_t s0 = LoadBe32(in) ^ rk[0];
-    std::uint32_t s1 = LoadBe32(in + 4) ^ rk[1];
-    std::uint32_t s2 = LoadBe32(in + 8) ^ rk[2];
-    std::uint32_t s3 = LoadBe32(in + 12) ^ rk[3];
-    for (int r = 1; r < m_iRounds; ++r) {
-        rk = m_auEncKey[r];
+    const std::uint32_t* rk = m_enc[0];
+    std::uint32_t s0 = in.w[0] ^ rk[0];
+    std::uint32_t s1 = in.w[1] ^ rk[1];
+    std::uint32_t s2 = in.w[2] ^ rk[2];
+    std::uint32_t s3 = in.w[3] ^ rk[3];
+    for (int r = 1; r < m_rounds; ++r) {
+        rk = m_enc[r];
         const std::uint32_t t0 =
             Te0[s0 >> 24] ^ Te1[(s1 >> 16) & 0xFF] ^ Te2[(s2 >> 8) & 0xFF] ^ Te3[s3 & 0xFF] ^ rk[0];
         const std::uint32_t t1 =
@@ -210,25 +292,25 @@ void CRijndael::EncipherBlock16(const unsigned char* in, unsigned char* out) con
         s2 = t2;
         s3 = t3;
     }
-    rk = m_auEncKey[m_iRounds];
-    StoreBe32(out, Column(Sbox[s0 >> 24], Sbox[(s1 >> 16) & 0xFF], Sbox[(s2 >> 8) & 0xFF], Sbox[s3 & 0xFF]) ^ rk[0]);
-    StoreBe32(out + 4,
-              Column(Sbox[s1 >> 24], Sbox[(s2 >> 16) & 0xFF], Sbox[(s3 >> 8) & 0xFF], Sbox[s0 & 0xFF]) ^ rk[1]);
-    StoreBe32(out + 8,
-              Column(Sbox[s2 >> 24], Sbox[(s3 >> 16) & 0xFF], Sbox[(s0 >> 8) & 0xFF], Sbox[s1 & 0xFF]) ^ rk[2]);
-    StoreBe32(out + 12,
-              Column(Sbox[s3 >> 24], Sbox[(s0 >> 16) & 0xFF], Sbox[(s1 >> 8) & 0xFF], Sbox[s2 & 0xFF]) ^ rk[3]);
+    rk = m_enc[m_rounds];
+    Block out;
+    out.w[0] = Column(Sbox[s0 >> 24], Sbox[(s1 >> 16) & 0xFF], Sbox[(s2 >> 8) & 0xFF], Sbox[s3 & 0xFF]) ^ rk[0];
+    out.w[1] = Column(Sbox[s1 >> 24], Sbox[(s2 >> 16) & 0xFF], Sbox[(s3 >> 8) & 0xFF], Sbox[s0 & 0xFF]) ^ rk[1];
+    out.w[2] = Column(Sbox[s2 >> 24], Sbox[(s3 >> 16) & 0xFF], Sbox[(s0 >> 8) & 0xFF], Sbox[s1 & 0xFF]) ^ rk[2];
+    out.w[3] = Column(Sbox[s3 >> 24], Sbox[(s0 >> 16) & 0xFF], Sbox[(s1 >> 8) & 0xFF], Sbox[s2 & 0xFF]) ^ rk[3];
+    return out;
 }
 
-void CRijndael::DecipherBlock16(const unsigned char* in, unsigned char* out) const
+template <>
+PortableEngine<4>::Block PortableEngine<4>::Decipher(const Block& in) const
 {
-    const std::uint32_t* rk = m_auDecKey[0];
-    std::uint32_t s0 = LoadBe32(in) ^ rk[0];
-    std::uint32_t s1 = LoadBe32(in + 4) ^ rk[1];
-    std::uint32_t s2 = LoadBe32(in + 8) ^ rk[2];
-    std::uint32_t s3 = LoadBe32(in + 12) ^ rk[3];
-    for (int r = 1; r < m_iRounds; ++r) {
-        rk = m_auDecKey[r];
+    const std::uint32_t* rk = m_dec[0];
+    std::uint32_t s0 = in.w[0] ^ rk[0];
+    std::uint32_t s1 = in.w[1] ^ rk[1];
+    std::uint32_t s2 = in.w[2] ^ rk[2];
+    std::uint32_t s3 = in.w[3] ^ rk[3];
+    for (int r = 1; r < m_rounds; ++r) {
+        rk = m_dec[r];
         const std::uint32_t t0 =
             Td0[s0 >> 24] ^ Td1[(s3 >> 16) & 0xFF] ^ Td2[(s2 >> 8) & 0xFF] ^ Td3[s1 & 0xFF] ^ rk[0];
         const std::uint32_t t1 =
@@ -242,33 +324,31 @@ void CRijndael::DecipherBlock16(const unsigned char* in, unsigned char* out) con
         s2 = t2;
         s3 = t3;
     }
-    rk = m_auDecKey[m_iRounds];
-    StoreBe32(out, Column(InvSbox[s0 >> 24], InvSbox[(s3 >> 16) & 0xFF], InvSbox[(s2 >> 8) & 0xFF],
-                          InvSbox[s1 & 0xFF]) ^
-                       rk[0]);
-    StoreBe32(out + 4, Column(InvSbox[s1 >> 24], InvSbox[(s0 >> 16) & 0xFF], InvSbox[(s3 >> 8) & 0xFF],
-                              InvSbox[s2 & 0xFF]) ^
-                           rk[1]);
-    StoreBe32(out + 8, Column(InvSbox[s2 >> 24], InvSbox[(s1 >> 16) & 0xFF], InvSbox[(s0 >> 8) & 0xFF],
-                              InvSbox[s3 & 0xFF]) ^
-                           rk[2]);
-    StoreBe32(out + 12, Column(InvSbox[s3 >> 24], InvSbox[(s2 >> 16) & 0xFF], InvSbox[(s1 >> 8) & 0xFF],
-                               InvSbox[s0 & 0xFF]) ^
-                            rk[3]);
+    rk = m_dec[m_rounds];
+    Block out;
+    out.w[0] =
+        Column(InvSbox[s0 >> 24], InvSbox[(s3 >> 16) & 0xFF], InvSbox[(s2 >> 8) & 0xFF], InvSbox[s1 & 0xFF]) ^ rk[0];
+    out.w[1] =
+        Column(InvSbox[s1 >> 24], InvSbox[(s0 >> 16) & 0xFF], InvSbox[(s3 >> 8) & 0xFF], InvSbox[s2 & 0xFF]) ^ rk[1];
+    out.w[2] =
+        Column(InvSbox[s2 >> 24], InvSbox[(s1 >> 16) & 0xFF], InvSbox[(s0 >> 8) & 0xFF], InvSbox[s3 & 0xFF]) ^ rk[2];
+    out.w[3] =
+        Column(InvSbox[s3 >> 24], InvSbox[(s2 >> 16) & 0xFF], InvSbox[(s1 >> 8) & 0xFF], InvSbox[s0 & 0xFF]) ^ rk[3];
+    return out;
 }
 
-// The column count is a template argument so that the compiler can unroll
-// the column loops and resolve the shifted indices at compile time.
+// 24- and 32-byte blocks: the column count is a template argument so that
+// the compiler can unroll the column loops and resolve the shifted indices.
 template <int Nb>
-void CRijndael::EncipherBlockWide(const unsigned char* in, unsigned char* out) const
+typename PortableEngine<Nb>::Block PortableEngine<Nb>::Encipher(const Block& in) const
 {
     using S = WideShifts<Nb>;
     std::uint32_t a[Nb];
     std::uint32_t t[Nb];
 #pragma GCC unroll 8
-    for (int j = 0; j < Nb; ++j) a[j] = LoadBe32(in + 4 * j) ^ m_auEncKey[0][j];
-    for (int r = 1; r < m_iRounds; ++r) {
-        const std::uint32_t* rk = m_auEncKey[r];
+    for (int j = 0; j < Nb; ++j) a[j] = in.w[j] ^ m_enc[0][j];
+    for (int r = 1; r < m_rounds; ++r) {
+        const std::uint32_t* rk = m_enc[r];
 #pragma GCC unroll 8
         for (int j = 0; j < Nb; ++j)
             t[j] = Te0[a[j] >> 24] ^ Te1[(a[(j + S::c1) % Nb] >> 16) & 0xFF] ^
@@ -276,24 +356,26 @@ void CRijndael::EncipherBlockWide(const unsigned char* in, unsigned char* out) c
 #pragma GCC unroll 8
         for (int j = 0; j < Nb; ++j) a[j] = t[j];
     }
-    const std::uint32_t* rk = m_auEncKey[m_iRounds];
+    const std::uint32_t* rk = m_enc[m_rounds];
+    Block out;
 #pragma GCC unroll 8
     for (int j = 0; j < Nb; ++j)
-        StoreBe32(out + 4 * j, Column(Sbox[a[j] >> 24], Sbox[(a[(j + S::c1) % Nb] >> 16) & 0xFF],
-                                      Sbox[(a[(j + S::c2) % Nb] >> 8) & 0xFF], Sbox[a[(j + S::c3) % Nb] & 0xFF]) ^
-                                   rk[j]);
+        out.w[j] = Column(Sbox[a[j] >> 24], Sbox[(a[(j + S::c1) % Nb] >> 16) & 0xFF],
+                          Sbox[(a[(j + S::c2) % Nb] >> 8) & 0xFF], Sbox[a[(j + S::c3) % Nb] & 0xFF]) ^
+                   rk[j];
+    return out;
 }
 
 template <int Nb>
-void CRijndael::DecipherBlockWide(const unsigned char* in, unsigned char* out) const
+typename PortableEngine<Nb>::Block PortableEngine<Nb>::Decipher(const Block& in) const
 {
     using S = WideShifts<Nb>;
     std::uint32_t a[Nb];
     std::uint32_t t[Nb];
 #pragma GCC unroll 8
-    for (int j = 0; j < Nb; ++j) a[j] = LoadBe32(in + 4 * j) ^ m_auDecKey[0][j];
-    for (int r = 1; r < m_iRounds; ++r) {
-        const std::uint32_t* rk = m_auDecKey[r];
+    for (int j = 0; j < Nb; ++j) a[j] = in.w[j] ^ m_dec[0][j];
+    for (int r = 1; r < m_rounds; ++r) {
+        const std::uint32_t* rk = m_dec[r];
 #pragma GCC unroll 8
         for (int j = 0; j < Nb; ++j)
             t[j] = Td0[a[j] >> 24] ^ Td1[(a[(j + Nb - S::c1) % Nb] >> 16) & 0xFF] ^
@@ -301,50 +383,58 @@ void CRijndael::DecipherBlockWide(const unsigned char* in, unsigned char* out) c
 #pragma GCC unroll 8
         for (int j = 0; j < Nb; ++j) a[j] = t[j];
     }
-    const std::uint32_t* rk = m_auDecKey[m_iRounds];
+    const std::uint32_t* rk = m_dec[m_rounds];
+    Block out;
 #pragma GCC unroll 8
     for (int j = 0; j < Nb; ++j)
-        StoreBe32(out + 4 * j,
-                  Column(InvSbox[a[j] >> 24], InvSbox[(a[(j + Nb - S::c1) % Nb] >> 16) & 0xFF],
-                         InvSbox[(a[(j + Nb - S::c2) % Nb] >> 8) & 0xFF], InvSbox[a[(j + Nb - S::c3) % Nb] & 0xFF]) ^
-                      rk[j]);
+        out.w[j] = Column(InvSbox[a[j] >> 24], InvSbox[(a[(j + Nb - S::c1) % Nb] >> 16) & 0xFF],
+                          InvSbox[(a[(j + Nb - S::c2) % Nb] >> 8) & 0xFF], InvSbox[a[(j + Nb - S::c3) % Nb] & 0xFF]) ^
+                   rk[j];
+    return out;
 }
+
+}  // namespace
 
 void CRijndael::Encrypt(const unsigned char* in, unsigned char* out, std::int32_t len)
 {
+    CheckInitialized();
+    CheckLength(len);
+    const std::size_t count = static_cast<std::size_t>(len / m_iBlockSize);
+    if (m_pAccel != nullptr) {
+        m_pAccel->encrypt(m_accelKeys, m_iRounds, m_iMode, m_acChain, in, out, count);
+        return;
+    }
     switch (m_iBlockSize) {
     case 24:
-        EncryptBlocks(in, out, len, ChainRule::kRunsOn,
-                      [this](const unsigned char* s, unsigned char* d) { EncipherBlockWide<6>(s, d); });
+        modes::Encrypt(PortableEngine<6>(m_auEncKey, m_auDecKey, m_iRounds), m_iMode, m_acChain, in, out, count);
         break;
     case 32:
-        EncryptBlocks(in, out, len, ChainRule::kRunsOn,
-                      [this](const unsigned char* s, unsigned char* d) { EncipherBlockWide<8>(s, d); });
+        modes::Encrypt(PortableEngine<8>(m_auEncKey, m_auDecKey, m_iRounds), m_iMode, m_acChain, in, out, count);
         break;
     default:
-        EncryptBlocks(in, out, len, ChainRule::kRunsOn,
-                      [this](const unsigned char* s, unsigned char* d) { EncipherBlock16(s, d); });
+        modes::Encrypt(PortableEngine<4>(m_auEncKey, m_auDecKey, m_iRounds), m_iMode, m_acChain, in, out, count);
         break;
     }
 }
 
 void CRijndael::Decrypt(const unsigned char* in, unsigned char* out, std::int32_t len)
 {
+    CheckInitialized();
+    CheckLength(len);
+    const std::size_t count = static_cast<std::size_t>(len / m_iBlockSize);
+    if (m_pAccel != nullptr) {
+        m_pAccel->decrypt(m_accelKeys, m_iRounds, m_iMode, m_acChain, in, out, count);
+        return;
+    }
     switch (m_iBlockSize) {
     case 24:
-        DecryptBlocks(in, out, len, ChainRule::kRunsOn,
-                      [this](const unsigned char* s, unsigned char* d) { EncipherBlockWide<6>(s, d); },
-                      [this](const unsigned char* s, unsigned char* d) { DecipherBlockWide<6>(s, d); });
+        modes::Decrypt(PortableEngine<6>(m_auEncKey, m_auDecKey, m_iRounds), m_iMode, m_acChain, in, out, count);
         break;
     case 32:
-        DecryptBlocks(in, out, len, ChainRule::kRunsOn,
-                      [this](const unsigned char* s, unsigned char* d) { EncipherBlockWide<8>(s, d); },
-                      [this](const unsigned char* s, unsigned char* d) { DecipherBlockWide<8>(s, d); });
+        modes::Decrypt(PortableEngine<8>(m_auEncKey, m_auDecKey, m_iRounds), m_iMode, m_acChain, in, out, count);
         break;
     default:
-        DecryptBlocks(in, out, len, ChainRule::kRunsOn,
-                      [this](const unsigned char* s, unsigned char* d) { EncipherBlock16(s, d); },
-                      [this](const unsigned char* s, unsigned char* d) { DecipherBlock16(s, d); });
+        modes::Decrypt(PortableEngine<4>(m_auEncKey, m_auDecKey, m_iRounds), m_iMode, m_acChain, in, out, count);
         break;
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "cipher/block_cipher.h"
+#include "cipher/rijndael_accel.h"
 
 namespace mg {
 
@@ -35,19 +36,18 @@ private:
     static constexpr int kMaxRounds = 14;
     static constexpr int kMaxColumns = kMaxBlockSize / 4;
 
-    void ExpandSchedule();
-    void EncipherBlock16(const unsigned char* in, unsigned char* out) const;
-    void DecipherBlock16(const unsigned char* in, unsigned char* out) const;
-    // 24- and 32-byte blocks: Nb is 6 or 8 columns.
-    template <int Nb>
-    void EncipherBlockWide(const unsigned char* in, unsigned char* out) const;
-    template <int Nb>
-    void DecipherBlockWide(const unsigned char* in, unsigned char* out) const;
+    // inverse: also apply InvMixColumns to the inner decryption rows (the
+    // portable code needs them; the AES instructions make their own).
+    void ExpandSchedule(bool inverse);
 
     unsigned char m_acKeyStore[32];
     std::uint32_t m_auEncKey[kMaxRounds + 1][kMaxColumns];
     std::uint32_t m_auDecKey[kMaxRounds + 1][kMaxColumns];
     std::int32_t m_iRounds;
+    // The schedule as the AES instructions want it, and their kernels, when
+    // the CPU has them (tiers: 1 AES-NI, 3 VAES on 512-bit registers).
+    rijndael_accel::Keys m_accelKeys;
+    const rijndael_accel::Kernels* m_pAccel;
 };
 
 }  // namespace mg

@@ -12,9 +12,54 @@ constexpr std::uint32_t kDelta = 0x9E3779B9u;
 constexpr int kCycles = 32;
 constexpr std::uint32_t kDecipherSum = kDelta * kCycles;  // 0xC6EF3720 modulo 2^32
 
+// The portable block work: the reference XTEA loop on big-endian words.
+class TeaEngine {
+public:
+    struct Block {
+        std::uint32_t l, r;
+    };
+    static constexpr bool kBatched = false;
+
+    explicit TeaEngine(const std::uint32_t* key) : m_key(key) {}
+
+    std::size_t BlockBytes() const { return 8; }
+    Block Load(const unsigned char* p) const { return {LoadBe32(p), LoadBe32(p + 4)}; }
+    void Store(unsigned char* p, const Block& b) const
+    {
+        StoreBe32(p, b.l);
+        StoreBe32(p + 4, b.r);
+    }
+    Block Xor(const Block& a, const Block& b) const { return {a.l ^ b.l, a.r ^ b.r}; }
+
+    Block Encipher(Block b) const
+    {
+        std::uint32_t sum = 0;
+        for (int i = 0; i < kCycles; ++i) {
+            b.l += (((b.r << 4) ^ (b.r >> 5)) + b.r) ^ (sum + m_key[sum & 3]);
+            sum += kDelta;
+            b.r += (((b.l << 4) ^ (b.l >> 5)) + b.l) ^ (sum + m_key[(sum >> 11) & 3]);
+        }
+        return b;
+    }
+
+    Block Decipher(Block b) const
+    {
+        std::uint32_t sum = kDecipherSum;
+        for (int i = 0; i < kCycles; ++i) {
+            b.r -= (((b.l << 4) ^ (b.l >> 5)) + b.l) ^ (sum + m_key[(sum >> 11) & 3]);
+            sum -= kDelta;
+            b.l -= (((b.r << 4) ^ (b.r >> 5)) + b.r) ^ (sum + m_key[sum & 3]);
+        }
+        return b;
+    }
+
+private:
+    const std::uint32_t* m_key;
+};
+
 }  // namespace
 
-CTea::CTea() : IBlockCipher(8, kKeyStoreSize), m_acKeyStore{}, m_auKey{} {}
+CTea::CTea() : IBlockCipher(8, kKeyStoreSize), m_acKeyStore{}, m_auKey{}, m_accelSchedule{}, m_pAccel(nullptr) {}
 
 CTea::~CTea() = default;
 
@@ -30,51 +75,34 @@ void CTea::Initialize(const unsigned char* key, std::int32_t keyLength, const un
     unsigned char expanded[kKeyStoreSize];
     ExpandKey(key, keyLength, expanded, kKeyStoreSize);
     SetIv(iv);
+    m_pAccel = tea_accel::Select(AccelLimit(), &m_iAccel);
     if (m_bInitialized && std::memcmp(expanded, m_acKeyStore, kKeyStoreSize) == 0) return;
     std::memcpy(m_acKeyStore, expanded, kKeyStoreSize);
     for (int i = 0; i < 4; ++i) m_auKey[i] = LoadBe32(m_acKeyStore + 4 * i);
+    tea_accel::MakeSchedule(m_auKey, m_accelSchedule);
     m_bInitialized = true;
-}
-
-void CTea::EncipherBlock(const unsigned char* in, unsigned char* out) const
-{
-    std::uint32_t l = LoadBe32(in);
-    std::uint32_t r = LoadBe32(in + 4);
-    std::uint32_t sum = 0;
-    for (int i = 0; i < kCycles; ++i) {
-        l += (((r << 4) ^ (r >> 5)) + r) ^ (sum + m_auKey[sum & 3]);
-        sum += kDelta;
-        r += (((l << 4) ^ (l >> 5)) + l) ^ (sum + m_auKey[(sum >> 11) & 3]);
-    }
-    StoreBe32(out, l);
-    StoreBe32(out + 4, r);
-}
-
-void CTea::DecipherBlock(const unsigned char* in, unsigned char* out) const
-{
-    std::uint32_t l = LoadBe32(in);
-    std::uint32_t r = LoadBe32(in + 4);
-    std::uint32_t sum = kDecipherSum;
-    for (int i = 0; i < kCycles; ++i) {
-        r -= (((l << 4) ^ (l >> 5)) + l) ^ (sum + m_auKey[(sum >> 11) & 3]);
-        sum -= kDelta;
-        l -= (((r << 4) ^ (r >> 5)) + r) ^ (sum + m_auKey[sum & 3]);
-    }
-    StoreBe32(out, l);
-    StoreBe32(out + 4, r);
 }
 
 void CTea::Encrypt(const unsigned char* in, unsigned char* out, std::int32_t len)
 {
-    EncryptBlocks(in, out, len, ChainRule::kRunsOn,
-                  [this](const unsigned char* s, unsigned char* d) { EncipherBlock(s, d); });
+    CheckInitialized();
+    CheckLength(len);
+    const std::size_t count = static_cast<std::size_t>(len / 8);
+    if (m_pAccel != nullptr)
+        m_pAccel->encrypt(m_accelSchedule, m_iMode, m_acChain, in, out, count);
+    else
+        modes::Encrypt(TeaEngine(m_auKey), m_iMode, m_acChain, in, out, count);
 }
 
 void CTea::Decrypt(const unsigned char* in, unsigned char* out, std::int32_t len)
 {
-    DecryptBlocks(in, out, len, ChainRule::kRunsOn,
-                  [this](const unsigned char* s, unsigned char* d) { EncipherBlock(s, d); },
-                  [this](const unsigned char* s, unsigned char* d) { DecipherBlock(s, d); });
+    CheckInitialized();
+    CheckLength(len);
+    const std::size_t count = static_cast<std::size_t>(len / 8);
+    if (m_pAccel != nullptr)
+        m_pAccel->decrypt(m_accelSchedule, m_iMode, m_acChain, in, out, count);
+    else
+        modes::Decrypt(TeaEngine(m_auKey), m_iMode, m_acChain, in, out, count);
 }
 
 }  // namespace mg

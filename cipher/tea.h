@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "cipher/block_cipher.h"
+#include "cipher/tea_accel.h"
 
 namespace mg {
 
@@ -29,11 +30,12 @@ public:
     const unsigned char* KeyStore() const { return m_acKeyStore; }
 
 private:
-    void EncipherBlock(const unsigned char* in, unsigned char* out) const;
-    void DecipherBlock(const unsigned char* in, unsigned char* out) const;
-
     unsigned char m_acKeyStore[kKeyStoreSize];
     std::uint32_t m_auKey[4];
+    // The round constants of the key and the vector kernels, when the CPU
+    // has vector units (tiers: 1 SSE2, 2 AVX2, 3 AVX-512).
+    tea_accel::Schedule m_accelSchedule;
+    const tea_accel::Kernels* m_pAccel;
 };
 
 }  // namespace mg

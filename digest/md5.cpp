@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "cpu/secure_wipe.h"
 #include "digest/digest_kernels.h"
 #include "digest/digest_util.h"
 
@@ -75,7 +76,11 @@ void Md5CompressPortable(std::uint32_t* state, const unsigned char* data, std::s
 
 CMD5::CMD5() : m_pCompress(ChooseKernel(Md5Kernels(), Cpu())) { Reset(); }
 
-CMD5::~CMD5() = default;
+// A digest abandoned half-way still holds data (an HMAC key pad, say).
+CMD5::~CMD5() {
+    SecureWipeObject(m_aBuffer);
+    SecureWipeObject(m_aState);
+}
 
 void CMD5::Reset() {
     m_aState[0] = 0x67452301;
@@ -106,6 +111,8 @@ void CMD5::FinalDigest(unsigned char* out) {
     StoreLe32(m_aBuffer + 60, static_cast<std::uint32_t>(m_uBitCount >> 32));
     m_pCompress(m_aState, m_aBuffer, 1);
     for (int i = 0; i < 4; ++i) StoreLe32(out + 4 * i, m_aState[i]);
+    // The last block of the message stays behind in the buffer otherwise.
+    SecureWipeObject(m_aBuffer);
     Reset();
 }
 

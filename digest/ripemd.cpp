@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "cpu/secure_wipe.h"
 #include "digest/digest_kernels.h"
 #include "digest/digest_util.h"
 
@@ -136,7 +137,11 @@ CRIPEMD::CRIPEMD(std::int32_t method) {
     Reset();
 }
 
-CRIPEMD::~CRIPEMD() = default;
+// A digest abandoned half-way still holds data (an HMAC key pad, say).
+CRIPEMD::~CRIPEMD() {
+    SecureWipeObject(m_aBuffer);
+    SecureWipeObject(m_aState);
+}
 
 void CRIPEMD::Reset() {
     m_aState[0] = 0x67452301;
@@ -170,6 +175,8 @@ void CRIPEMD::FinalDigest(unsigned char* out) {
     m_pCompress(m_aState, m_aBuffer, 1);
     const int words = m_iMethod == 0 ? 4 : 5;
     for (int i = 0; i < words; ++i) StoreLe32(out + 4 * i, m_aState[i]);
+    // The last block of the message stays behind in the buffer otherwise.
+    SecureWipeObject(m_aBuffer);
     Reset();
 }
 

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "cpu/secure_wipe.h"
 #include "digest/digest_kernels.h"
 #include "digest/digest_util.h"
 #include "digest/sha_constants.h"
@@ -154,7 +155,12 @@ CSHA::CSHA(std::int32_t method) {
     Reset();
 }
 
-CSHA::~CSHA() = default;
+// A digest abandoned half-way still holds data (an HMAC key pad, say).
+CSHA::~CSHA() {
+    SecureWipeObject(m_aBuffer);
+    SecureWipeObject(m_aState32);
+    SecureWipeObject(m_aState64);
+}
 
 std::int32_t CSHA::DigestLength() const { return kDigestLength[m_uMethod]; }
 
@@ -218,6 +224,8 @@ void CSHA::FinalDigest(unsigned char* out) {
         const int words = m_uMethod == 2 ? 6 : 8;
         for (int i = 0; i < words; ++i) StoreBe64(out + 8 * i, m_aState64[i]);
     }
+    // The last block of the message stays behind in the buffer otherwise.
+    SecureWipeObject(m_aBuffer);
     Reset();
 }
 

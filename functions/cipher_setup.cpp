@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "cpu/secure_wipe.h"
 #include "host/handle_lock.h"
 
 namespace mg::functions {
@@ -13,6 +14,7 @@ IBlockCipher& InitializeBlockCipher(LibraryObjects& objects, const Arguments& ar
     // The IV is taken into a block-sized copy rather than by resizing the
     // caller's handle: the bytes used are the same, and nothing can fail.
     unsigned char iv[IBlockCipher::kMaxBlockSize] = {};
+    ScopedWipe wipeIv(iv);
     if (args.Given(ivAt)) {
         host::HandleLock lock(args.Handle(ivAt));
         const unsigned char* bytes = lock.data();
@@ -21,10 +23,11 @@ IBlockCipher& InitializeBlockCipher(LibraryObjects& objects, const Arguments& ar
     }
 
     if (s.IsBlowfish()) {
-        const std::uint32_t words[2] = {
+        std::uint32_t words[2] = {
             std::uint32_t(iv[0]) << 24 | std::uint32_t(iv[1]) << 16 | std::uint32_t(iv[2]) << 8 | iv[3],
             std::uint32_t(iv[4]) << 24 | std::uint32_t(iv[5]) << 16 | std::uint32_t(iv[6]) << 8 | iv[7],
         };
+        ScopedWipe wipeWords(words);
         objects.blowfish.Initialize(key, keyLength, words, s.mode, s.padding);
         return objects.blowfish;
     }

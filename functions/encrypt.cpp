@@ -1,6 +1,9 @@
 #include "functions/encrypt.h"
 
+#include <cstdint>
+
 #include "cipher/rc4.h"
+#include "cpu/secure_wipe.h"
 #include "functions/cipher_setup.h"
 #include "host/handle_lock.h"
 #include "host/owned_handle.h"
@@ -34,6 +37,7 @@ void Rc4InPlace(const Arguments& args, const unsigned char* key, std::int32_t ke
     }
     host::HandleLock lock(data);
     Rc4State state;
+    ScopedWipe wipeState(state);  // the permutation gives the key stream away
     Rc4Setup(key, keyLength, state);
     Rc4Crypt(lock.data(), length, state);
     ReturnBytes(data, length);
@@ -59,7 +63,11 @@ void Run(abi::ParamBlock* params, bool encrypt) {
     std::int32_t total = length;
     const std::int32_t block = cipher.BlockSize();
     if (encrypt && length % block != 0) {
-        total = length + (block - length % block);
+        // Within a block of the largest length a value can have, the padded
+        // length no longer fits the value's length field: no handle grows that far.
+        const std::int64_t padded = std::int64_t{length} + (block - length % block);
+        if (padded > INT32_MAX) host::RaiseError(abi::kErrorCannotGrow);
+        total = static_cast<std::int32_t>(padded);
         host::ResizeOrRaise(data, static_cast<std::size_t>(total));
     }
     host::HandleLock in(data);

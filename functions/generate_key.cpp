@@ -3,9 +3,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <stdexcept>
-#include <vector>
 
+#include "cpu/secure_wipe.h"
 #include "functions/arguments.h"
+#include "host/handle_lock.h"
+#include "host/owned_handle.h"
 #include "host/host_ops.h"
 #include "host/platform.h"
 
@@ -41,24 +43,38 @@ void MG_FASTCALL GENERATEKEY(abi::ParamBlock* params) {
     const Arguments args(params);
     const std::int32_t length = args.Integer(1);
     const std::string pool = KeyPool(args.Logical(2), args.Logical(3), args.Logical(4));
+    const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : 0;
 
-    std::string key;
-    if (length > 0) {
-        key.reserve(static_cast<std::size_t>(length));
+    // The key is drawn straight into the handle the host receives: no copy of
+    // it stays behind in the library's memory, and a length the host cannot
+    // take fails at once instead of after drawing it.
+    host::OwnedHandle result(host::AllocHandle(n + 1));
+    if (!result) host::RaiseError(abi::kErrorCannotGrow);
+    {
+        host::HandleLock lock(result.get());
+        unsigned char* key = lock.data();
         // 15-bit values from the operating system's secure generator: a key
         // drawn from a time-seeded generator could be guessed.
-        std::vector<std::uint16_t> batch(4096);
-        std::size_t remaining = static_cast<std::size_t>(length);
-        while (remaining > 0) {
-            const std::size_t n = remaining < batch.size() ? remaining : batch.size();
-            if (!platform::SecureRandom(batch.data(), n * sizeof(std::uint16_t))) {
+        std::uint16_t batch[4096];
+        ScopedWipe wipeBatch(batch);
+        for (std::size_t done = 0; done < n;) {
+            const std::size_t count = n - done < 4096 ? n - done : 4096;
+            if (!platform::SecureRandom(batch, count * sizeof(std::uint16_t))) {
                 throw std::runtime_error("GENERATEKEY ERROR: No random data available!");
             }
-            for (std::size_t i = 0; i < n; ++i) key += pool[PoolIndex(batch[i] & 0x7FFFu, pool.size())];
-            remaining -= n;
+            for (std::size_t i = 0; i < count; ++i) {
+                key[done + i] = static_cast<unsigned char>(pool[PoolIndex(batch[i] & 0x7FFFu, pool.size())]);
+            }
+            done += count;
         }
+        key[n] = 0;
     }
-    host::ReturnString(key.c_str());
+    abi::HostValue v{};
+    v.type = 'H';
+    v.length = static_cast<std::int32_t>(n);
+    v.handle = result.get();
+    host::ReturnValue(v);
+    result.release();  // the host owns it now
 }
 
 void MG_FASTCALL ONLOAD(abi::ParamBlock*) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cpu/secure_wipe.h"
 #include "functions/arguments.h"
 #include "functions/library_objects.h"
 #include "host/handle_lock.h"
@@ -53,7 +54,10 @@ void MG_FASTCALL HMAC(abi::ParamBlock* params) {
     host::HandleLock data(args.Handle(1));
 
     // The key is prepared in a copy: the caller's key value is never changed.
+    // The copy, the pads made from it and the inner digest are as good as the
+    // key to anyone who reads them, so they are wiped however the call ends.
     unsigned char key[kMaxBlock] = {};
+    ScopedWipe wipeKey(key);
     {
         host::HandleLock keyLock(args.Handle(2));
         const std::int32_t keyLength = args.Length(2);
@@ -67,6 +71,8 @@ void MG_FASTCALL HMAC(abi::ParamBlock* params) {
     }
     unsigned char pad[kMaxBlock];
     unsigned char inner[kMaxDigest];
+    ScopedWipe wipePad(pad);
+    ScopedWipe wipeInner(inner);
     unsigned char out[kMaxDigest];
     for (std::size_t i = 0; i < b; ++i) pad[i] = static_cast<unsigned char>(key[i] ^ 0x36);
     digest.Reset();

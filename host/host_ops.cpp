@@ -75,7 +75,9 @@ void ReturnNumber(std::int16_t width, std::int32_t decimals, double value) {
 void ReturnString(const char* text) {
     const std::size_t length = std::strlen(text);
     OwnedHandle handle(AllocHandle(length + 1));
-    if (!handle) return;  // nothing can be returned
+    // Returning nothing would leave the host's default result standing in for
+    // the text, a failure that looks like success.
+    if (!handle) RaiseError(abi::kErrorCannotGrow);
     std::memcpy(HandleToPointer(handle.get()), text, length + 1);
     abi::HostValue v{};
     v.type = 'H';

@@ -8,6 +8,7 @@ packages=(
   wine64                       # runs the 64-bit Windows tests
   gcc-multilib g++-multilib    # the 32-bit x86 Linux build
   qemu-user-static             # runs it where 32-bit programs do not run natively
+  clang libclang-rt-14-dev     # libFuzzer and ThreadSanitizer runs
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,270 @@
+// End-to-end rows: the exposed functions called through DispatchAPI by the
+// substitute host, against the library's core doing the same work in memory.
+// The argument handles are made once, as the real host holds its values in
+// handles already; what a call costs on top is the host protocol, the
+// argument checks, the key set-up and the result handle.
+//
+// File rows work on a 256 MiB file that is written once and then read from
+// the page cache: in /dev/shm where there is one, so that writing the output
+// costs no disk either, else in the temporary directory; MG_BENCH_DIR
+// chooses another place. They count CPU time, the kernel's file work
+// included, which other load on the machine disturbs less than the clock.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/bench_registry.h"
+#include "checksum/crc.h"
+#include "cipher/rijndael.h"
+#include "digest/sha.h"
+#include "hostsim/host.h"
+
+namespace mg::bench {
+namespace {
+
+using hostsim::Host;
+using hostsim::Value;
+
+constexpr std::size_t kFileBytes = std::size_t{256} << 20;
+const std::string kKey(32, 'k');
+
+// One substitute host for the whole run, loaded on first use.
+Host& TheHost()
+{
+    static Host host;
+    return host;
+}
+
+// The values of one call, laid out in host handles once.
+class PreparedCall {
+public:
+    PreparedCall(const std::string& function, const std::vector<Value>& args) : m_function(function)
+    {
+        Host& host = TheHost();
+        const hostsim::FunctionRow* row = host.Find(function);
+        if (row == nullptr) return;
+        m_routine = row->routine;
+        for (const Value& a : args) {
+            abi::HostValue v{};
+            if (a.kind == Value::Kind::Bytes) {
+                v.type = 'C';
+                v.length = static_cast<std::int32_t>(a.bytes.size());
+                v.handle = host.NewHandle(a.bytes);
+            } else {
+                v.type = 'I';
+                v.width = 11;
+                v.integer = a.integer;
+            }
+            m_values.push_back(v);
+        }
+    }
+    ~PreparedCall()
+    {
+        for (const abi::HostValue& v : m_values)
+            if (v.type == 'C') TheHost().FreeHandle(v.handle);
+    }
+    PreparedCall(const PreparedCall&) = delete;
+    PreparedCall& operator=(const PreparedCall&) = delete;
+
+    bool Available() const { return m_routine != 0; }
+    const std::string& Function() const { return m_function; }
+
+    // Runs the call; false (and the message) when the library reported an error.
+    bool Run(std::string& message)
+    {
+        const hostsim::CallResult r = TheHost().CallRoutine(m_routine, m_values);
+        if (!r.ok()) message = m_function + ": error " + std::to_string(r.error) + " " + r.message;
+        benchmark::DoNotOptimize(r.value.bytes.data());
+        return r.ok();
+    }
+
+private:
+    std::string m_function;
+    abi::Word m_routine = 0;
+    std::vector<abi::HostValue> m_values;
+};
+
+// A call benchmark: bytes (or calls) per iteration of `call`, made lazily.
+template <class MakeCall>
+void AddCallRow(const std::string& row, Unit unit, std::size_t bytes, bool realTime, MakeCall make)
+{
+    Declare(row, kLibrary, unit, unit == Unit::kBytes ? static_cast<double>(bytes) : 1.0, realTime);
+    auto* b = benchmark::RegisterBenchmark((row + "/" + kLibrary).c_str(), [make, unit, bytes](benchmark::State& state) {
+        std::unique_ptr<PreparedCall> call = make();
+        if (!call || !call->Available()) {
+            state.SkipWithError("not in the library's function table");
+            return;
+        }
+        std::string message;
+        for (auto _ : state) {
+            if (!call->Run(message)) {
+                state.SkipWithError(message.c_str());
+                break;
+            }
+        }
+        if (unit == Unit::kBytes)
+            state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
+        else
+            state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    });
+    if (realTime) b->UseRealTime();
+}
+
+std::string Data(std::size_t n) { return std::string(reinterpret_cast<const char*>(Input()), n); }
+
+// The library's core doing ENCRYPT's work with the defaults: Rijndael with a
+// 32-byte key and block, ECB, over the data padded to whole blocks.
+void CoreEncrypt(CRijndael& c, const unsigned char* in, unsigned char* out, std::size_t n)
+{
+    c.Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), 32, nullptr, 32, 32, 0, 0);
+    c.Encrypt(in, out, static_cast<std::int32_t>((n + 31) / 32 * 32));
+}
+
+// ... and HASH's: SHA-512.
+void CoreHash(CSHA& sha, const unsigned char* in, std::size_t n, unsigned char* digest)
+{
+    sha.Reset();
+    sha.AddData(in, static_cast<std::int32_t>(n));
+    sha.FinalDigest(digest);
+}
+
+void AddInMemoryRows()
+{
+    const struct {
+        std::size_t bytes;
+        const char* name;
+    } sizes[] = {{16, "16 B"}, {1024, "1 KiB"}, {1024 * 1024, "1 MiB"}};
+    for (const auto& size : sizes) {
+        const std::size_t n = size.bytes;
+        const bool calls = n == 16;
+        const Unit unit = calls ? Unit::kCalls : Unit::kBytes;
+        const std::string suffix = std::string(" ") + size.name + (calls ? " (calls)" : "");
+
+        const std::string encryptRow = "ENCRYPT" + suffix;
+        AddCallRow(encryptRow, unit, n, false,
+                   [n] { return std::make_unique<PreparedCall>("ENCRYPT", std::vector<Value>{Value::Of(Data(n)), Value::Of(kKey)}); });
+        auto rijndael = std::make_shared<CRijndael>();
+        if (calls)
+            AddCalls(encryptRow, "ref-core", [rijndael, n] { CoreEncrypt(*rijndael, Input(), Output(), n); });
+        else
+            AddBytes(encryptRow, "ref-core", n, [rijndael, n] { CoreEncrypt(*rijndael, Input(), Output(), n); });
+
+        const std::string hashRow = "HASH" + suffix;
+        AddCallRow(hashRow, unit, n, false,
+                   [n] { return std::make_unique<PreparedCall>("HASH", std::vector<Value>{Value::Of(Data(n))}); });
+        auto sha = std::make_shared<CSHA>(3);
+        if (calls)
+            AddCalls(hashRow, "ref-core", [sha, n] { CoreHash(*sha, Input(), n, Output()); });
+        else
+            AddBytes(hashRow, "ref-core", n, [sha, n] { CoreHash(*sha, Input(), n, Output()); });
+
+        if (calls) {
+            // The goal for a short call: cheaper than hashing 1 KiB with SHA-256.
+            for (const std::string& row : {encryptRow, hashRow}) {
+                auto sha256 = std::make_shared<CSHA>(1);
+                AddCalls(row, "ref-sha256-1KiB", [sha256] { CoreHash(*sha256, Input(), 1024, Output()); });
+                SetTarget(row, 1.0, "ref-sha256-1KiB");
+            }
+        } else if (n == 1024 * 1024) {
+            SetTarget(encryptRow, 0.9, "ref-core");
+            SetTarget(hashRow, 0.9, "ref-core");
+        }
+    }
+}
+
+// Removes the big files when the program ends: in /dev/shm they hold memory.
+struct FileCleanup {
+    std::string path;
+    ~FileCleanup()
+    {
+        if (path.empty()) return;
+        std::error_code ignored;
+        for (const char* suffix : {"", ".enc", ".dec"}) std::filesystem::remove(path + suffix, ignored);
+    }
+};
+
+// The big file, written once per run.
+std::string BigFile()
+{
+    static FileCleanup cleanup;
+    static const std::string name = [] {
+        const char* dir = std::getenv("MG_BENCH_DIR");
+        std::filesystem::path base;
+        if (dir != nullptr)
+            base = dir;
+        else if (std::filesystem::is_directory("/dev/shm"))
+            base = "/dev/shm";
+        else
+            base = std::filesystem::temp_directory_path();
+        const std::string path = (base / "mg-bench-256M.bin").string();
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        for (std::size_t done = 0; done < kFileBytes; done += kMaxBuffer)
+            out.write(reinterpret_cast<const char*>(Input()), static_cast<std::streamsize>(kMaxBuffer));
+        if (!out) throw std::runtime_error("cannot write " + path);
+        cleanup.path = path;
+        return path;
+    }();
+    return name;
+}
+
+std::string Sibling(const std::string& path, const char* suffix) { return path + suffix; }
+
+void AddFileRows()
+{
+    const std::size_t n = kFileBytes;
+    // ENCRYPTFILE and DECRYPTFILE with the defaults (Rijndael, 32-byte key and block, ECB).
+    AddCallRow("ENCRYPTFILE 256 MiB", Unit::kBytes, n, false, [] {
+        const std::string in = BigFile();
+        return std::make_unique<PreparedCall>(
+            "ENCRYPTFILE", std::vector<Value>{Value::Of(in), Value::Of(Sibling(in, ".enc")), Value::Of(kKey)});
+    });
+    AddCallRow("DECRYPTFILE 256 MiB", Unit::kBytes, n, false, [] {
+        const std::string in = BigFile();
+        // The file to decrypt is made by ENCRYPTFILE itself.
+        PreparedCall encrypt("ENCRYPTFILE",
+                             std::vector<Value>{Value::Of(in), Value::Of(Sibling(in, ".enc")), Value::Of(kKey)});
+        std::string message;
+        if (!encrypt.Available() || !encrypt.Run(message)) return std::unique_ptr<PreparedCall>();
+        return std::make_unique<PreparedCall>(
+            "DECRYPTFILE", std::vector<Value>{Value::Of(Sibling(in, ".enc")), Value::Of(Sibling(in, ".dec")), Value::Of(kKey)});
+    });
+    AddCallRow("HASHFILE 256 MiB", Unit::kBytes, n, false,
+               [] { return std::make_unique<PreparedCall>("HASHFILE", std::vector<Value>{Value::Of(BigFile())}); });
+    AddCallRow("CRCFILE 256 MiB", Unit::kBytes, n, false,
+               [] { return std::make_unique<PreparedCall>("CRCFILE", std::vector<Value>{Value::Of(BigFile())}); });
+
+    // The in-memory speed of the same algorithms, on 1 MiB buffers.
+    const std::size_t m = 1024 * 1024;
+    for (const char* row : {"ENCRYPTFILE 256 MiB", "DECRYPTFILE 256 MiB"}) {
+        const bool decrypt = row[0] == 'D';
+        auto c = std::make_shared<CRijndael>();
+        c->Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), 32, nullptr, 32, 32, 0, 0);
+        AddBytes(row, "ref-core", m, [c, m, decrypt] {
+            if (decrypt)
+                c->Decrypt(Input(), Output(), static_cast<std::int32_t>(m));
+            else
+                c->Encrypt(Input(), Output(), static_cast<std::int32_t>(m));
+        });
+        SetTarget(row, 0.6, "ref-core");
+    }
+    auto sha = std::make_shared<CSHA>(3);
+    AddBytes("HASHFILE 256 MiB", "ref-core", m, [sha, m] { CoreHash(*sha, Input(), m, Output()); });
+    SetTarget("HASHFILE 256 MiB", 0.6, "ref-core");
+    AddBytes("CRCFILE 256 MiB", "ref-core", m,
+             [m] { benchmark::DoNotOptimize(Crc32Buffer(Input(), static_cast<std::uint32_t>(m))); });
+    SetTarget("CRCFILE 256 MiB", 0.6, "ref-core");
+}
+
+const bool kRegistered = [] {
+    AddInMemoryRows();
+    AddFileRows();
+    return true;
+}();
+
+}  // namespace
+}  // namespace mg::bench
