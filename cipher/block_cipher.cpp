@@ -4,6 +4,8 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "cpu/secure_wipe.h"
+
 namespace mg {
 
 IBlockCipher::IBlockCipher(std::int32_t blockSize, std::int32_t keySize)
@@ -19,7 +21,14 @@ IBlockCipher::IBlockCipher(std::int32_t blockSize, std::int32_t keySize)
 {
 }
 
-IBlockCipher::~IBlockCipher() = default;
+IBlockCipher::~IBlockCipher() { IBlockCipher::Clear(); }
+
+void IBlockCipher::Clear()
+{
+    SecureWipeObject(m_acIv);
+    SecureWipeObject(m_acChain);
+    m_bInitialized = false;
+}
 
 void IBlockCipher::CheckInitialized() const
 {

@@ -41,6 +41,10 @@ public:
     virtual void EncryptFile(const char* inFile, const char* outFile) = 0;
     virtual void DecryptFile(const char* inFile, const char* outFile) = 0;
     virtual void ResetChain();
+    // Forgets the key: wipes the key store, the schedule, the IV and the
+    // chain register, and leaves the object uninitialised. The library does
+    // this when a call is done with the object; destructors do it too.
+    virtual void Clear();
 
     // Pads buf (L = len data bytes, room for block size - 1 more) up to a
     // whole number of blocks and returns the new length.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cipher/byte_order.h"
+#include "cpu/secure_wipe.h"
 
 namespace mg {
 
@@ -206,7 +207,16 @@ CBlowfish::CBlowfish()
 {
 }
 
-CBlowfish::~CBlowfish() = default;
+CBlowfish::~CBlowfish() { CBlowfish::Clear(); }
+
+void CBlowfish::Clear()
+{
+    SecureWipeObject(m_acKeyStore);
+    SecureWipeObject(m_auP);
+    SecureWipeObject(m_auS);
+    m_iScheduleKeyLength = 0;
+    IBlockCipher::Clear();
+}
 
 void CBlowfish::Initialize(const unsigned char* key, std::int32_t keyLength, const std::uint32_t iv[2],
                            std::int32_t mode, std::int32_t padding)
@@ -226,6 +236,7 @@ void CBlowfish::Initialize(const unsigned char* key, std::int32_t keyLength, con
     m_pAccel = blowfish_accel::Select(AccelLimit(), &m_iAccel);
 
     unsigned char expanded[kKeyStoreSize];
+    ScopedWipe wipeExpanded(expanded);
     ExpandKey(key, keyLength, expanded, kKeyStoreSize);
     const std::int32_t scheduleLength = keyLength < kKeyStoreSize ? keyLength : kKeyStoreSize;
     // The 521 encipherments of the schedule are the bulk of a request's cost,

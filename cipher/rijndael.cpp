@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "cipher/byte_order.h"
+#include "cpu/secure_wipe.h"
 
 namespace mg {
 
@@ -135,7 +136,16 @@ CRijndael::CRijndael()
 {
 }
 
-CRijndael::~CRijndael() = default;
+CRijndael::~CRijndael() { CRijndael::Clear(); }
+
+void CRijndael::Clear()
+{
+    SecureWipeObject(m_acKeyStore);
+    SecureWipeObject(m_auEncKey);
+    SecureWipeObject(m_auDecKey);
+    SecureWipeObject(m_accelKeys);
+    IBlockCipher::Clear();
+}
 
 void CRijndael::Initialize(const unsigned char* key, std::int32_t keyLength, const unsigned char* iv,
                            std::int32_t keySize, std::int32_t blockSize, std::int32_t mode,
@@ -195,6 +205,7 @@ void CRijndael::ExpandSchedule(bool inverse)
     const int nb = m_iBlockSize / 4;
     const int total = (m_iRounds + 1) * nb;
     std::uint32_t w[(kMaxRounds + 1) * kMaxColumns + 8];
+    ScopedWipe wipeWords(w);  // the whole schedule, starting with the key
 
     // Rows 0..rounds (Nb words each) are all written below.
     switch (m_iKeySize) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cipher/byte_order.h"
+#include "cpu/secure_wipe.h"
 
 namespace mg {
 
@@ -61,7 +62,15 @@ private:
 
 CTea::CTea() : IBlockCipher(8, kKeyStoreSize), m_acKeyStore{}, m_auKey{}, m_accelSchedule{}, m_pAccel(nullptr) {}
 
-CTea::~CTea() = default;
+CTea::~CTea() { CTea::Clear(); }
+
+void CTea::Clear()
+{
+    SecureWipeObject(m_acKeyStore);
+    SecureWipeObject(m_auKey);
+    SecureWipeObject(m_accelSchedule);
+    IBlockCipher::Clear();
+}
 
 void CTea::Initialize(const unsigned char* key, std::int32_t keyLength, const unsigned char* iv,
                       std::int32_t mode, std::int32_t padding)
@@ -73,6 +82,7 @@ void CTea::Initialize(const unsigned char* key, std::int32_t keyLength, const un
     m_iPadding = padding;
     m_iMode = mode;
     unsigned char expanded[kKeyStoreSize];
+    ScopedWipe wipeExpanded(expanded);
     ExpandKey(key, keyLength, expanded, kKeyStoreSize);
     SetIv(iv);
     m_pAccel = tea_accel::Select(AccelLimit(), &m_iAccel);

@@ -13,6 +13,19 @@ namespace mg::functions {
 IBlockCipher& InitializeBlockCipher(LibraryObjects& objects, const Arguments& args, const unsigned char* key,
                                     std::int32_t keyLength, int ivAt);
 
+// The thread's cipher objects live from call to call; the key of one call
+// need not. Clears the cipher when the call ends, however it ends.
+class ClearAfterCall {
+public:
+    explicit ClearAfterCall(IBlockCipher& cipher) : m_rCipher(cipher) {}
+    ~ClearAfterCall() { m_rCipher.Clear(); }
+    ClearAfterCall(const ClearAfterCall&) = delete;
+    ClearAfterCall& operator=(const ClearAfterCall&) = delete;
+
+private:
+    IBlockCipher& m_rCipher;
+};
+
 }  // namespace mg::functions
 
 #endif

@@ -58,6 +58,7 @@ void Run(abi::ParamBlock* params, bool encrypt) {
     }
 
     IBlockCipher& cipher = InitializeBlockCipher(objects, args, key.data(), keyLength, kIv);
+    const ClearAfterCall forget(cipher);
     const abi::MemHandle data = args.Handle(kData);
     const std::int32_t length = args.Length(kData);
     std::int32_t total = length;

@@ -54,6 +54,7 @@ void Run(abi::ParamBlock* params, bool encrypt) {
     }
 
     IBlockCipher& cipher = InitializeBlockCipher(objects, args, key.data(), args.Length(kKey), kIv);
+    const ClearAfterCall forget(cipher);
     if (encrypt) {
         cipher.EncryptFile(Text(inName), Text(outName));
     } else {

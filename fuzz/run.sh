@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and libFuzzer (in build-fuzz/) and runs
-# each one for the given time, starting from its seed corpus in fuzz/corpus/.
+# each one for the given time, starting from its seed corpus in fuzz/corpus/
+# (inputs of long runs, minimised with -merge=1 -use_counters=0).
 # New inputs go to build-fuzz/corpus/<target>/, crashes to build-fuzz/artifacts/.
 #   fuzz/run.sh [seconds per target, default 30] [target ...]
 # Exits non-zero when a target finds a fault (the input is kept as artifact).

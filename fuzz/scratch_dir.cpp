@@ -7,16 +7,35 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <vector>
 
 namespace mg::fuzz {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The fuzz targets keep their folder for the whole run and never destroy it:
+// libFuzzer ends the process with exit(), so the folders go then.
+std::vector<std::string>& Folders() {
+    static std::vector<std::string>* folders = new std::vector<std::string>();
+    return *folders;
+}
+
+void RemoveFolders() {
+    std::error_code ignored;
+    for (const std::string& folder : Folders()) fs::remove_all(folder, ignored);
+}
+
+}  // namespace
 
 ScratchDir::ScratchDir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/mg-fuzz-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
     m_sPath = pattern;
+    if (Folders().empty()) std::atexit(RemoveFolders);
+    Folders().push_back(m_sPath);
 }
 
 ScratchDir::~ScratchDir() {

@@ -1,7 +1,9 @@
-// Keys do not outlive their use: a digest object that has finished, or is
-// destroyed half-way, keeps nothing of the data in its memory. The objects are built in storage that the
-// test can still read once they are gone; a plain memset in a destructor is
-// exactly what an optimiser removes there, which is what these tests catch.
+// Keys do not outlive their use: a cipher object that is cleared after a call
+// or destroyed, and a digest object that has finished or is destroyed
+// half-way, keep nothing of the key or the data in their memory. The objects
+// are built in storage that the test can still read once they are gone; a
+// plain memset in a destructor is exactly what an optimiser removes there,
+// which is what these tests catch.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "cipher/blowfish.h"
+#include "cipher/rijndael.h"
+#include "cipher/tea.h"
 #include "digest/md5.h"
 #include "digest/ripemd.h"
 #include "digest/sha.h"
@@ -57,6 +62,74 @@ public:
 private:
     alignas(T) unsigned char m_acStorage[sizeof(T)];
 };
+
+// What may stay non-zero in a wiped cipher: the object's own pointers,
+// sizes, mode and tier, none of them secret.
+constexpr std::size_t kBookkeeping = 96;
+
+template <class Cipher, class Init>
+void ExpectWiped(Init initialize, const char* name) {
+    const std::vector<unsigned char> key = Secret(56), iv = Secret(32 + 56);
+    const std::vector<unsigned char> ivPart(iv.begin() + 56, iv.end());
+    for (bool destroy : {false, true}) {
+        InPlace<Cipher> place;
+        Cipher& c = place.Make();
+        initialize(c, key.data(), ivPart.data());
+        unsigned char data[96] = {1, 2, 3};  // whole blocks of 8, 16, 24 and 32
+        c.Encrypt(data, data, 96);
+        ASSERT_TRUE(place.Holds(key)) << name << ": the test cannot see the key store";
+        const std::size_t loaded = place.NonZero();
+        if (destroy) {
+            place.Destroy();
+        } else {
+            c.Clear();
+            EXPECT_FALSE(c.IsInitialized()) << name;
+            unsigned char more[8] = {};
+            EXPECT_THROW(c.Encrypt(more, more, 8), std::runtime_error) << name << " still encrypts after Clear";
+        }
+        EXPECT_FALSE(place.Holds(key)) << name << (destroy ? " destroyed" : " cleared") << " still holds key bytes";
+        EXPECT_FALSE(place.Holds(ivPart, 8)) << name << (destroy ? " destroyed" : " cleared") << " still holds its IV";
+        EXPECT_LE(place.NonZero(), kBookkeeping)
+            << name << (destroy ? " destroyed" : " cleared") << ": " << place.NonZero() << " of " << loaded
+            << " non-zero bytes left, a schedule or chain register survived";
+        if (!destroy) place.Destroy();
+    }
+}
+
+TEST(KeyHygiene, CiphersClearedOrDestroyedHoldNoKey) {
+    ExpectWiped<CRijndael>([](CRijndael& c, const unsigned char* k, const unsigned char* iv) {
+        c.Initialize(k, 32, iv, 32, 32, 1, 0);
+    }, "Rijndael 32/32");
+    ExpectWiped<CRijndael>([](CRijndael& c, const unsigned char* k, const unsigned char* iv) {
+        c.Initialize(k, 16, iv, 16, 16, 2, 0);
+    }, "Rijndael 16/16");
+    ExpectWiped<CRijndael>([](CRijndael& c, const unsigned char* k, const unsigned char* iv) {
+        c.SetAccelLimit(IBlockCipher::kAccelPortable);
+        c.Initialize(k, 24, iv, 24, 24, 1, 0);
+    }, "Rijndael 24/24 portable");
+    ExpectWiped<CBlowfish>([](CBlowfish& c, const unsigned char* k, const unsigned char* iv) {
+        const std::uint32_t words[2] = {std::uint32_t(iv[0]) << 24 | iv[1], std::uint32_t(iv[2]) << 8 | iv[3]};
+        c.Initialize(k, 56, words, 1, 0);
+    }, "Blowfish");
+    ExpectWiped<CTea>([](CTea& c, const unsigned char* k, const unsigned char* iv) { c.Initialize(k, 16, iv, 1, 0); },
+                      "TEA");
+}
+
+TEST(KeyHygiene, ClearedBlowfishBuildsItsScheduleAgain) {
+    // A cleared object must not take its wiped schedule for the one that
+    // belongs to the same key.
+    const std::vector<unsigned char> key = Secret(20);
+    const std::uint32_t iv[2] = {1, 2};
+    unsigned char x[16] = "sixteen bytes..", y[16] = "sixteen bytes..";
+    CBlowfish again, fresh;
+    again.Initialize(key.data(), 20, iv, 1, 0);
+    again.Clear();
+    again.Initialize(key.data(), 20, iv, 1, 0);
+    again.Encrypt(x, x, 16);
+    fresh.Initialize(key.data(), 20, iv, 1, 0);
+    fresh.Encrypt(y, y, 16);
+    EXPECT_EQ(std::memcmp(x, y, 16), 0);
+}
 
 template <class Digest, class... A>
 void ExpectDigestForgets(const char* name, A... args) {
