@@ -180,9 +180,9 @@ void AddBotan(const std::string& row, const std::string& cipher, Mode mode, bool
         AddBytes(row, "botan", n, [s, n, buf] { s->cipher1(buf, n); });
         return;
     }
-    const std::string spec = cipher + (mode == Mode::kCbc ? "/CBC/NoPadding" : "/CFB");
+    const std::string algorithm = cipher + (mode == Mode::kCbc ? "/CBC/NoPadding" : "/CFB");
     std::shared_ptr<Botan::Cipher_Mode> m(
-        Botan::Cipher_Mode::create(spec, decrypt ? Botan::DECRYPTION : Botan::ENCRYPTION));
+        Botan::Cipher_Mode::create(algorithm, decrypt ? Botan::DECRYPTION : Botan::ENCRYPTION));
     if (!m) return;
     m->set_key(key);
     m->start(kIv, m->default_nonce_length());

@@ -38,8 +38,10 @@ public:
     virtual void GetSignature(unsigned char* out) = 0;
     virtual void Encrypt(const unsigned char* in, unsigned char* out, std::int32_t len) = 0;
     virtual void Decrypt(const unsigned char* in, unsigned char* out, std::int32_t len) = 0;
-    virtual void EncryptFile(const char* inFile, const char* outFile) = 0;
-    virtual void DecryptFile(const char* inFile, const char* outFile) = 0;
+    // The same for every cipher: the signature and each cipher's own chain
+    // rule make the difference.
+    virtual void EncryptFile(const char* inFile, const char* outFile);
+    virtual void DecryptFile(const char* inFile, const char* outFile);
     virtual void ResetChain();
     // Forgets the key: wipes the key store, the schedule, the IV and the
     // chain register, and leaves the object uninitialised. The library does
@@ -273,15 +275,9 @@ void Decrypt(const Engine& e, std::int32_t mode, unsigned char* chain, const uns
         e.Store(chain, v);
         break;
     }
-    case IBlockCipher::kModeOfb: {  // v = E(v); x = v ^ y
-        Block v = e.Load(chain);
-        for (std::size_t b = 0; b < count; ++b, in += bs, out += bs) {
-            v = e.Encipher(v);
-            e.Store(out, e.Xor(v, e.Load(in)));
-        }
-        e.Store(chain, v);
+    case IBlockCipher::kModeOfb:  // v = E(v); x = v ^ y: the same keystream as encryption
+        Encrypt(e, mode, chain, in, out, count);
         break;
-    }
     default:
         if constexpr (Engine::kBatched) {
             if (!PartlyOverlap(in, out, count * bs)) {

@@ -8,46 +8,26 @@
 
 namespace mg {
 
-void CRijndael::GetSignature(unsigned char* out) {
-    WriteSignature("RIJNDAEL", m_acKeyStore, m_iKeySize, {m_iBlockSize, m_iKeySize, m_iMode, m_iPadding}, out);
-}
-
-void CRijndael::EncryptFile(const char* inFile, const char* outFile) {
+void IBlockCipher::EncryptFile(const char* inFile, const char* outFile) {
     CheckInitialized();
     EncryptCipherFile(*this, inFile, outFile);
 }
 
-void CRijndael::DecryptFile(const char* inFile, const char* outFile) {
+void IBlockCipher::DecryptFile(const char* inFile, const char* outFile) {
     CheckInitialized();
     DecryptCipherFile(*this, inFile, outFile);
+}
+
+void CRijndael::GetSignature(unsigned char* out) {
+    WriteSignature("RIJNDAEL", m_acKeyStore, m_iKeySize, {m_iBlockSize, m_iKeySize, m_iMode, m_iPadding}, out);
 }
 
 void CBlowfish::GetSignature(unsigned char* out) {
     WriteSignature("BLOWFISH", m_acKeyStore, kKeyStoreSize, {m_iMode, m_iPadding}, out);
 }
 
-void CBlowfish::EncryptFile(const char* inFile, const char* outFile) {
-    CheckInitialized();
-    EncryptCipherFile(*this, inFile, outFile);
-}
-
-void CBlowfish::DecryptFile(const char* inFile, const char* outFile) {
-    CheckInitialized();
-    DecryptCipherFile(*this, inFile, outFile);
-}
-
 void CTea::GetSignature(unsigned char* out) {
     WriteSignature("TEA", m_acKeyStore, kKeyStoreSize, {m_iMode, m_iPadding}, out);
-}
-
-void CTea::EncryptFile(const char* inFile, const char* outFile) {
-    CheckInitialized();
-    EncryptCipherFile(*this, inFile, outFile);
-}
-
-void CTea::DecryptFile(const char* inFile, const char* outFile) {
-    CheckInitialized();
-    DecryptCipherFile(*this, inFile, outFile);
 }
 
 }  // namespace mg

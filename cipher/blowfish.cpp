@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cipher/byte_order.h"
+#include "cipher/word_pair_block.h"
 #include "cpu/secure_wipe.h"
 
 namespace mg {
@@ -312,23 +313,10 @@ void CBlowfish::DecipherWords(std::uint32_t& l, std::uint32_t& r) const
 }
 
 // The portable block work, one block at a time.
-class CBlowfish::Engine {
+class CBlowfish::Engine : public WordPairBlocks {
 public:
-    struct Block {
-        std::uint32_t l, r;
-    };
-    static constexpr bool kBatched = false;
-
     explicit Engine(const CBlowfish& c) : m_c(c) {}
 
-    std::size_t BlockBytes() const { return 8; }
-    Block Load(const unsigned char* p) const { return {LoadBe32(p), LoadBe32(p + 4)}; }
-    void Store(unsigned char* p, const Block& b) const
-    {
-        StoreBe32(p, b.l);
-        StoreBe32(p + 4, b.r);
-    }
-    Block Xor(const Block& a, const Block& b) const { return {a.l ^ b.l, a.r ^ b.r}; }
     Block Encipher(Block b) const
     {
         m_c.EncipherWords(b.l, b.r);

@@ -25,6 +25,22 @@ void Rc4Setup(const unsigned char* key, std::int32_t keyLength, Rc4State& s)
     }
 }
 
+namespace {
+
+// One step of the keystream generator.
+inline unsigned char NextKeyByte(unsigned char* perm, unsigned& i, unsigned& j)
+{
+    i = (i + 1) & 0xFF;
+    const unsigned ti = perm[i];
+    j = (j + ti) & 0xFF;
+    const unsigned tj = perm[j];
+    perm[i] = static_cast<unsigned char>(tj);
+    perm[j] = static_cast<unsigned char>(ti);
+    return perm[(ti + tj) & 0xFF];
+}
+
+}  // namespace
+
 void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
 {
     // Byte-serial by nature; what can go is the traffic around the state:
@@ -38,16 +54,11 @@ void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
         std::uint64_t stream = 0;
 #pragma GCC unroll 8
         for (int k = 0; k < 8; ++k) {
-            i = (i + 1) & 0xFF;
-            const unsigned ti = perm[i];
-            j = (j + ti) & 0xFF;
-            const unsigned tj = perm[j];
-            perm[i] = static_cast<unsigned char>(tj);
-            perm[j] = static_cast<unsigned char>(ti);
+            const std::uint64_t key = NextKeyByte(perm, i, j);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-            stream |= std::uint64_t{perm[(ti + tj) & 0xFF]} << (56 - 8 * k);
+            stream |= key << (56 - 8 * k);
 #else
-            stream |= std::uint64_t{perm[(ti + tj) & 0xFF]} << (8 * k);
+            stream |= key << (8 * k);
 #endif
         }
         std::uint64_t data;
@@ -56,13 +67,7 @@ void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
         std::memcpy(buf + n, &data, sizeof data);
     }
     for (; n < length; ++n) {
-        i = (i + 1) & 0xFF;
-        const unsigned ti = perm[i];
-        j = (j + ti) & 0xFF;
-        const unsigned tj = perm[j];
-        perm[i] = static_cast<unsigned char>(tj);
-        perm[j] = static_cast<unsigned char>(ti);
-        buf[n] ^= perm[(ti + tj) & 0xFF];
+        buf[n] ^= NextKeyByte(perm, i, j);
     }
     s.i = static_cast<unsigned char>(i);
     s.j = static_cast<unsigned char>(j);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cipher/byte_order.h"
+#include "cipher/word_pair_block.h"
 #include "cpu/secure_wipe.h"
 
 namespace mg {
@@ -14,23 +15,10 @@ constexpr int kCycles = 32;
 constexpr std::uint32_t kDecipherSum = kDelta * kCycles;  // 0xC6EF3720 modulo 2^32
 
 // The portable block work: the reference XTEA loop on big-endian words.
-class TeaEngine {
+class TeaEngine : public WordPairBlocks {
 public:
-    struct Block {
-        std::uint32_t l, r;
-    };
-    static constexpr bool kBatched = false;
-
     explicit TeaEngine(const std::uint32_t* key) : m_key(key) {}
 
-    std::size_t BlockBytes() const { return 8; }
-    Block Load(const unsigned char* p) const { return {LoadBe32(p), LoadBe32(p + 4)}; }
-    void Store(unsigned char* p, const Block& b) const
-    {
-        StoreBe32(p, b.l);
-        StoreBe32(p + 4, b.r);
-    }
-    Block Xor(const Block& a, const Block& b) const { return {a.l ^ b.l, a.r ^ b.r}; }
 
     Block Encipher(Block b) const
     {

@@ -24,8 +24,6 @@ public:
     void GetSignature(unsigned char* out) override;
     void Encrypt(const unsigned char* in, unsigned char* out, std::int32_t len) override;
     void Decrypt(const unsigned char* in, unsigned char* out, std::int32_t len) override;
-    void EncryptFile(const char* inFile, const char* outFile) override;
-    void DecryptFile(const char* inFile, const char* outFile) override;
     void Clear() override;
 
     const unsigned char* KeyStore() const { return m_acKeyStore; }

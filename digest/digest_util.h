@@ -87,4 +87,23 @@ void PadBlock(unsigned char* buffer, std::size_t fill, Compress compress) {
     std::memset(buffer + fill, 0, BlockLen - LengthBytes - fill);
 }
 
+// MD5 and RIPEMD frame a message alike: 64-byte blocks and the bit count,
+// little-endian, at the end of the last block. compress(blocks, count).
+template <class Compress>
+void AddLittleEndianMessage(unsigned char* buffer, std::uint64_t& bitCount, const unsigned char* data,
+                            std::size_t length, Compress compress) {
+    const std::size_t fill = static_cast<std::size_t>((bitCount >> 3) & 63);
+    bitCount += static_cast<std::uint64_t>(length) << 3;
+    FeedBlocks<64>(buffer, fill, data, length, compress);
+}
+
+template <class Compress>
+void FinishLittleEndianMessage(unsigned char* buffer, std::uint64_t bitCount, Compress compress) {
+    PadBlock<64, 8>(buffer, static_cast<std::size_t>((bitCount >> 3) & 63),
+                    [&](const unsigned char* block) { compress(block, std::size_t{1}); });
+    StoreLe32(buffer + 56, static_cast<std::uint32_t>(bitCount));
+    StoreLe32(buffer + 60, static_cast<std::uint32_t>(bitCount >> 32));
+    compress(buffer, std::size_t{1});
+}
+
 }  // namespace mg

@@ -159,20 +159,15 @@ void CRIPEMD::AddData(const unsigned char* data, std::int32_t length) {
     if (length < 0) throw std::runtime_error("FileDigest ERROR: in CRIPEMD::AddData(), Data Length should be >= 0!");
     m_bDataAdded = true;
     if (length == 0) return;
-    const std::size_t fill = static_cast<std::size_t>((m_uBitCount >> 3) & 63);
-    m_uBitCount += static_cast<std::uint64_t>(length) << 3;
-    FeedBlocks<64>(m_aBuffer, fill, data, static_cast<std::size_t>(length),
-                   [this](const unsigned char* blocks, std::size_t count) { m_pCompress(m_aState, blocks, count); });
+    AddLittleEndianMessage(m_aBuffer, m_uBitCount, data, static_cast<std::size_t>(length),
+                           [this](const unsigned char* blocks, std::size_t count) { m_pCompress(m_aState, blocks, count); });
 }
 
 void CRIPEMD::FinalDigest(unsigned char* out) {
     if (!m_bDataAdded)
         throw std::runtime_error("FileDigest ERROR: in CRIPEMD::FinalDigest(), No data Added before call!");
-    const std::size_t fill = static_cast<std::size_t>((m_uBitCount >> 3) & 63);
-    PadBlock<64, 8>(m_aBuffer, fill, [this](const unsigned char* block) { m_pCompress(m_aState, block, 1); });
-    StoreLe32(m_aBuffer + 56, static_cast<std::uint32_t>(m_uBitCount));
-    StoreLe32(m_aBuffer + 60, static_cast<std::uint32_t>(m_uBitCount >> 32));
-    m_pCompress(m_aState, m_aBuffer, 1);
+    FinishLittleEndianMessage(m_aBuffer, m_uBitCount,
+                              [this](const unsigned char* blocks, std::size_t count) { m_pCompress(m_aState, blocks, count); });
     const int words = m_iMethod == 0 ? 4 : 5;
     for (int i = 0; i < words; ++i) StoreLe32(out + 4 * i, m_aState[i]);
     // The last block of the message stays behind in the buffer otherwise.

@@ -31,10 +31,7 @@ abi::MemHandle AllocOrRaise(std::size_t size) {
 void Rc4InPlace(const Arguments& args, const unsigned char* key, std::int32_t keyLength, bool terminate) {
     const abi::MemHandle data = args.Handle(kData);
     const std::int32_t length = args.Length(kData);
-    if (terminate) {
-        host::ResizeOrRaise(data, static_cast<std::size_t>(length) + 1);
-        host::HandleToPointer(data)[length] = 0;
-    }
+    if (terminate) host::TerminateOrRaise(data, length);
     host::HandleLock lock(data);
     Rc4State state;
     ScopedWipe wipeState(state);  // the permutation gives the key stream away

@@ -10,14 +10,10 @@ namespace {
 
 enum Position { kInFile = 1, kOutFile = 2, kKey = 3, kType = 4, kIv = 9 };
 
-// The file layer wants zero-terminated names: the handle grows by one byte
-// for the zero, the value keeps its length. Names are used as given, blanks
+// The file layer wants zero-terminated names; they are used as given, blanks
 // included.
 void TerminateName(const Arguments& args, int position) {
-    const abi::MemHandle handle = args.Handle(position);
-    const std::int32_t length = args.Length(position);
-    host::ResizeOrRaise(handle, static_cast<std::size_t>(length) + 1);
-    host::HandleToPointer(handle)[length] = 0;
+    host::TerminateOrRaise(args.Handle(position), args.Length(position));
 }
 
 const char* Text(const host::HandleLock& lock) { return reinterpret_cast<const char*>(lock.data()); }

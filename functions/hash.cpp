@@ -91,8 +91,7 @@ void MG_FASTCALL HASHFILE(abi::ParamBlock* params) {
     const Arguments args(params);
     const abi::MemHandle nameHandle = args.Handle(1);
     const std::int32_t nameLength = args.Length(1);
-    host::ResizeOrRaise(nameHandle, static_cast<std::size_t>(nameLength) + 1);
-    host::HandleToPointer(nameHandle)[nameLength] = 0;
+    host::TerminateOrRaise(nameHandle, nameLength);
     IMessageDigest& digest = ChosenDigest(args, 2);
     host::HandleLock name(nameHandle);
     const std::string fileName(reinterpret_cast<const char*>(name.data()), static_cast<std::size_t>(nameLength));

@@ -28,13 +28,9 @@ bool EvaluateText(const std::string& expression, std::string& text) {
     abi::HostValue value;
     host::OwnedHandle owned;
     if (!EvaluateOwned(expression, value, owned) || value.type != 'C' || !owned || value.length < 0) return false;
-    const auto length = static_cast<std::size_t>(value.length);
-    host::ResizeOrRaise(owned.get(), length + 1);
+    host::TerminateOrRaise(owned.get(), value.length);
     const host::HandleLock lock(owned.get());
-    unsigned char* data = lock.data();
-    if (data == nullptr) return false;
-    data[length] = 0;
-    text.assign(reinterpret_cast<const char*>(data));
+    text.assign(reinterpret_cast<const char*>(lock.data()));
     return true;
 }
 
@@ -67,9 +63,7 @@ bool EvaluateLogical(const std::string& expression, bool& truth) {
 // first NUL. Empty when the host cannot resolve it.
 std::string CallerAlias(const Arguments& args) {
     const abi::MemHandle handle = args.Handle(1);
-    const std::size_t length = args.Length(1) > 0 ? static_cast<std::size_t>(args.Length(1)) : 0;
-    host::ResizeOrRaise(handle, length + 1);
-    host::HandleToPointer(handle)[length] = 0;
+    host::TerminateOrRaise(handle, args.Length(1));
     std::string text;
     {
         const host::HandleLock lock(handle);

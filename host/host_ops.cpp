@@ -103,6 +103,12 @@ void ResizeOrRaise(abi::MemHandle handle, std::size_t size) {
     if (!ResizeHandle(handle, size)) RaiseError(abi::kErrorCannotGrow);
 }
 
+void TerminateOrRaise(abi::MemHandle handle, std::int32_t length) {
+    const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : 0;
+    ResizeOrRaise(handle, n + 1);
+    HandleToPointer(handle)[n] = 0;
+}
+
 IThreadState& CurrentState() { return *Context().state; }
 
 }  // namespace mg::host

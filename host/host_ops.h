@@ -29,6 +29,10 @@ std::int32_t Evaluate(abi::HostValue& result, const char* expression);
 
 // Raises host error 182 unless the handle can be made `size` bytes long.
 void ResizeOrRaise(abi::MemHandle handle, std::size_t size);
+// Grows the handle by one byte and stores a zero behind its `length` bytes,
+// for routines that need a zero-terminated text; the value keeps its length.
+// Raises host error 182 when the handle cannot grow.
+void TerminateOrRaise(abi::MemHandle handle, std::int32_t length);
 
 // The calling thread's own state (algorithm objects and settings).
 IThreadState& CurrentState();

@@ -69,8 +69,8 @@ const char* CipherArguments::Help() {
            "cipher's key size; Blowfish and TEA always work on 8-byte blocks.";
 }
 
-std::vector<OptionSpec> CipherArguments::Options() {
-    std::vector<OptionSpec> options = {
+std::vector<OptionInfo> CipherArguments::Options() {
+    std::vector<OptionInfo> options = {
         {"type", 't', "TYPE", "cipher, by name or number (default 2 = rijndael, 32-byte key and block)"},
         {"mode", 'm', "MODE", "ecb (0), cbc (1), cfb (2), ofb (3) (default ecb; other numbers mean ecb)"},
         {"padding", 'p', "PAD",
@@ -79,7 +79,7 @@ std::vector<OptionSpec> CipherArguments::Options() {
         {"key-size", 0, "N", "Rijndael key size 16, 24 or 32 (default by type: 0 gives 16, 1 gives 24, others 32)"},
         {"block-size", 0, "N", "Rijndael block size 16, 24 or 32 (default 32; other values mean 32)"},
     };
-    std::vector<OptionSpec> iv = Operands::BytesOptions("iv", 0, "the IV");
+    std::vector<OptionInfo> iv = Operands::BytesOptions("iv", 0, "the IV");
     iv[0].help += " (default all zero bytes; cut or zero-extended to the block size)";
     options.insert(options.end(), iv.begin(), iv.end());
     return options;

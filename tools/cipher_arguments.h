@@ -12,7 +12,7 @@ namespace mg::tool {
 // DECRYPTFILE: nType, nMode, nPadding, nKeySize, nBlockSize and cIV.
 class CipherArguments {
 public:
-    static std::vector<OptionSpec> Options();
+    static std::vector<OptionInfo> Options();
     // The values to pass after the key, as far as the command line asks for
     // them. An earlier argument that was not asked for is passed with the
     // value the library would have used in its absence, so that leaving an

@@ -18,7 +18,7 @@ struct Command {
     std::string synopsis;  // after "marrowgate "
     std::string summary;   // one line for the overview
     std::string details;   // paragraphs for --help
-    std::vector<OptionSpec> options;
+    std::vector<OptionInfo> options;
     std::vector<std::string> examples;
     std::function<int(const CommandLine&, Session&)> run;
 };

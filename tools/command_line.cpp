@@ -21,15 +21,15 @@ bool LooksLikeOption(const std::string& arg) {
     return true;
 }
 
-const OptionSpec* FindLong(const std::vector<OptionSpec>& options, const std::string& name) {
-    for (const OptionSpec& o : options) {
+const OptionInfo* FindLong(const std::vector<OptionInfo>& options, const std::string& name) {
+    for (const OptionInfo& o : options) {
         if (name == o.longName) return &o;
     }
     return nullptr;
 }
 
-const OptionSpec* FindShort(const std::vector<OptionSpec>& options, char name) {
-    for (const OptionSpec& o : options) {
+const OptionInfo* FindShort(const std::vector<OptionInfo>& options, char name) {
+    for (const OptionInfo& o : options) {
         if (o.shortName != 0 && o.shortName == name) return &o;
     }
     return nullptr;
@@ -37,7 +37,7 @@ const OptionSpec* FindShort(const std::vector<OptionSpec>& options, char name) {
 
 }  // namespace
 
-CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<OptionSpec>& options) {
+CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector<OptionInfo>& options) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -49,7 +49,7 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionInfo* option = nullptr;
         std::optional<std::string> inlineValue;
         std::string shown = arg;
         if (arg[1] == '-') {
@@ -59,24 +59,24 @@ CommandLine::CommandLine(const std::vector<std::string>& args, const std::vector
                 name.resize(eq);
                 shown = "--" + name;
             }
-            spec = FindLong(options, name);
+            option = FindLong(options, name);
         } else if (arg.size() == 2) {
-            spec = FindShort(options, arg[1]);
+            option = FindShort(options, arg[1]);
         }
-        if (spec == nullptr) throw UsageError("unknown option " + shown);
+        if (option == nullptr) throw UsageError("unknown option " + shown);
         std::string value;
-        if (!spec->valueName.empty()) {
+        if (!option->valueName.empty()) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
-                throw UsageError("option " + shown + " needs a value (" + spec->valueName + ")");
+                throw UsageError("option " + shown + " needs a value (" + option->valueName + ")");
             }
         } else if (inlineValue) {
             throw UsageError("option " + shown + " takes no value");
         }
-        m_values[spec->longName].push_back(value);
+        m_values[option->longName].push_back(value);
     }
 }
 

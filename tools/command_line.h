@@ -9,7 +9,7 @@
 namespace mg::tool {
 
 // One named option of a subcommand; an empty value name makes it a flag.
-struct OptionSpec {
+struct OptionInfo {
     std::string longName;
     char shortName = 0;
     std::string valueName;
@@ -24,7 +24,7 @@ struct OptionSpec {
 class CommandLine {
 public:
     // Throws UsageError on an unknown option, a missing value or a value given to a flag.
-    CommandLine(const std::vector<std::string>& args, const std::vector<OptionSpec>& options);
+    CommandLine(const std::vector<std::string>& args, const std::vector<OptionInfo>& options);
 
     bool Has(const std::string& name) const { return m_values.count(name) != 0; }
     // The last value given for the option.

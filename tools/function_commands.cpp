@@ -13,8 +13,8 @@
 namespace mg::tool {
 namespace {
 
-std::vector<OptionSpec> Join(std::initializer_list<std::vector<OptionSpec>> groups) {
-    std::vector<OptionSpec> all;
+std::vector<OptionInfo> Join(std::initializer_list<std::vector<OptionInfo>> groups) {
+    std::vector<OptionInfo> all;
     for (const auto& g : groups) all.insert(all.end(), g.begin(), g.end());
     return all;
 }
@@ -25,9 +25,9 @@ std::string RequiredKey(const CommandLine& line) {
     return *key;
 }
 
-std::vector<OptionSpec> KeyOptions() { return Operands::BytesOptions("key", 'k', "the key"); }
+std::vector<OptionInfo> KeyOptions() { return Operands::BytesOptions("key", 'k', "the key"); }
 
-OptionSpec TypeOption(const NameTable& table, const std::string& fallback) {
+OptionInfo TypeOption(const NameTable& table, const std::string& fallback) {
     return {"type", 't', "TYPE", table.List() + " (default " + fallback + "; other numbers mean the default)"};
 }
 
@@ -116,9 +116,9 @@ int RunGenerateKey(const CommandLine& line, Session& session) {
     return 0;
 }
 
-const OptionSpec kNoProgress = {"no-progress", 0, "", "no progress bar, even on a terminal"};
-const OptionSpec kCrcFormat = {"format", 'f', "FMT", "dec or hex (default dec, as the host shows the number)"};
-const OptionSpec kCrcOut = {"out", 'o', "FILE", "write the result to FILE instead of standard output"};
+const OptionInfo kNoProgress = {"no-progress", 0, "", "no progress bar, even on a terminal"};
+const OptionInfo kCrcFormat = {"format", 'f', "FMT", "dec or hex (default dec, as the host shows the number)"};
+const OptionInfo kCrcOut = {"out", 'o', "FILE", "write the result to FILE instead of standard output"};
 
 }  // namespace
 

@@ -5,7 +5,7 @@
 namespace mg::tool {
 namespace {
 
-std::string OptionLabel(const OptionSpec& o) {
+std::string OptionLabel(const OptionInfo& o) {
     std::string label = o.shortName != 0 ? std::string("-") + o.shortName + ", " : std::string("    ");
     label += "--" + o.longName;
     if (!o.valueName.empty()) label += " " + o.valueName;
@@ -40,12 +40,12 @@ std::string Wrap(const std::string& text, std::size_t indent, std::size_t width)
 std::string HelpText::For(const Command& command) {
     std::string out = "usage: marrowgate " + command.synopsis + "\n\n" + command.summary + "\n";
     if (!command.details.empty()) out += "\n" + command.details + "\n";
-    std::vector<OptionSpec> options = command.options;
+    std::vector<OptionInfo> options = command.options;
     options.push_back({"help", 'h', "", "show this help"});
     std::size_t labelWidth = 0;
-    for (const OptionSpec& o : options) labelWidth = std::max(labelWidth, OptionLabel(o).size());
+    for (const OptionInfo& o : options) labelWidth = std::max(labelWidth, OptionLabel(o).size());
     out += "\nOptions:\n";
-    for (const OptionSpec& o : options) {
+    for (const OptionInfo& o : options) {
         std::string label = OptionLabel(o);
         label.resize(labelWidth, ' ');
         out += "  " + label + "  " + Wrap(o.help, labelWidth + 4, 100) + "\n";

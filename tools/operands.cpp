@@ -26,7 +26,7 @@ std::string Decode(const std::string& text, const std::string& format, const std
 
 }  // namespace
 
-std::vector<OptionSpec> Operands::DataOptions() {
+std::vector<OptionInfo> Operands::DataOptions() {
     return {
         {"hex", 'x', "HEX", "the data as hexadecimal digits"},
         {"base64", 0, "B64", "the data in base64"},
@@ -56,7 +56,7 @@ std::string Operands::Data(const CommandLine& line) {
     return Decode(Files::Read(path), line.Value("in-format").value_or("raw"), where);
 }
 
-std::vector<OptionSpec> Operands::BytesOptions(const std::string& name, char shortName, const std::string& what) {
+std::vector<OptionInfo> Operands::BytesOptions(const std::string& name, char shortName, const std::string& what) {
     return {
         {name, shortName, "TEXT", what + " as text"},
         {name + "-hex", 0, "HEX", what + " as hexadecimal digits"},

@@ -16,11 +16,11 @@ public:
     // or --in FILE ("-" for standard input, decoded by --in-format); standard
     // input when none is given.
     static std::string Data(const CommandLine& line);
-    static std::vector<OptionSpec> DataOptions();
+    static std::vector<OptionInfo> DataOptions();
 
     // A byte argument NAME given as --NAME TEXT, --NAME-hex HEX or --NAME-file FILE.
     static std::optional<std::string> Bytes(const CommandLine& line, const std::string& name);
-    static std::vector<OptionSpec> BytesOptions(const std::string& name, char shortName, const std::string& what);
+    static std::vector<OptionInfo> BytesOptions(const std::string& name, char shortName, const std::string& what);
 };
 
 }  // namespace mg::tool

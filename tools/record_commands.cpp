@@ -74,7 +74,7 @@ int Run(const CommandLine& line, Session& session, const RecordFunction& what) {
     return 0;
 }
 
-std::vector<OptionSpec> CommonOptions() {
+std::vector<OptionInfo> CommonOptions() {
     return {
         {"record", 'r', "N", "only record N (default: every record, one line each, deleted ones too)"},
         {"memo", 0, "", "include memo fields (passes lMemo = .T.; default: memos are left out)"},
@@ -92,8 +92,8 @@ std::vector<Command> RecordCommands::All() {
         "record string joins every field's default text form (character fields with their trailing\n"
         "blanks, numbers with the field's decimals, dates MM/DD/YY, logicals .T./.F.) without separators.";
     std::vector<Command> commands;
-    std::vector<OptionSpec> options = CommonOptions();
-    for (const OptionSpec& o : ResultWriter::Options(Format::Raw)) options.push_back(o);
+    std::vector<OptionInfo> options = CommonOptions();
+    for (const OptionInfo& o : ResultWriter::Options(Format::Raw)) options.push_back(o);
     commands.push_back({"getrecstr", "getrecstr TABLE [--record N] [--memo] [options]",
                         "GETRECSTR: the record string of table records",
                         "Calls GETRECSTR(cAlias, lMemo).\n" + details, options,
@@ -102,7 +102,7 @@ std::vector<Command> RecordCommands::All() {
 
     options = CommonOptions();
     options.push_back({"type", 't', "TYPE", NameTable::HashTypes().List() + " (default sha512)"});
-    for (const OptionSpec& o : ResultWriter::Options(Format::Hex)) options.push_back(o);
+    for (const OptionInfo& o : ResultWriter::Options(Format::Hex)) options.push_back(o);
     commands.push_back({"hashrecord", "hashrecord TABLE [-t TYPE] [--record N] [--memo] [options]",
                         "HASHRECORD: digest of table records",
                         "Calls HASHRECORD(cAlias, nType, lMemo): HASH of the record string.\n" + details, options,

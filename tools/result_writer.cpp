@@ -28,7 +28,7 @@ Format ResultWriter::ParseFormat(const std::string& text) {
     throw UsageError("unknown format '" + text + "'; use raw, hex or base64");
 }
 
-std::vector<OptionSpec> ResultWriter::Options(Format screenDefault) {
+std::vector<OptionInfo> ResultWriter::Options(Format screenDefault) {
     return {
         {"out", 'o', "FILE", "write the result to FILE instead of standard output"},
         {"format", 'f', "FMT",

@@ -24,7 +24,7 @@ public:
     ResultWriter(const ResultWriter&) = delete;
     ResultWriter& operator=(const ResultWriter&) = delete;
 
-    static std::vector<OptionSpec> Options(Format screenDefault);
+    static std::vector<OptionInfo> Options(Format screenDefault);
     static Format ParseFormat(const std::string& text);
 
     void Write(const std::string& bytes);      // one result
