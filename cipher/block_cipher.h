@@ -97,13 +97,15 @@ protected:
     template <class Engine>
     void DecryptWith(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
                      const Engine& engine);
-    // The same with the block functions as two callables (const unsigned
-    // char* src, unsigned char* dst) that allow src == dst.
-    template <class EncFn>
-    void EncryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule, EncFn enc);
-    template <class EncFn, class DecFn>
-    void DecryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule, EncFn enc,
-                       DecFn dec);
+
+    // The chain register a call runs on: the object's own, or a copy in
+    // `local` that is never written back.
+    unsigned char* CallChain(ChainRule rule, unsigned char* local)
+    {
+        if (rule == ChainRule::kRunsOn) return m_acChain;
+        std::memcpy(local, m_acChain, static_cast<std::size_t>(m_iBlockSize));
+        return local;
+    }
 
     // The implementation tier the object may use at most (SetAccelLimit).
     std::int32_t AccelLimit() const { return m_iAccelLimit; }
@@ -290,51 +292,6 @@ void Decrypt(const Engine& e, std::int32_t mode, unsigned char* chain, const uns
     }
 }
 
-// An engine made of two block callables (src, dst), one block of any size
-// at a time.
-template <class EncFn, class DecFn>
-class CallableEngine {
-public:
-    struct Block {
-        unsigned char b[IBlockCipher::kMaxBlockSize];
-    };
-    static constexpr bool kBatched = false;
-
-    CallableEngine(std::size_t blockBytes, EncFn enc, DecFn dec) : m_bs(blockBytes), m_enc(enc), m_dec(dec) {}
-
-    std::size_t BlockBytes() const { return m_bs; }
-    Block Load(const unsigned char* p) const
-    {
-        Block x;
-        std::memcpy(x.b, p, m_bs);
-        return x;
-    }
-    void Store(unsigned char* p, const Block& x) const { std::memcpy(p, x.b, m_bs); }
-    Block Xor(const Block& a, const Block& b) const
-    {
-        Block x;
-        for (std::size_t i = 0; i < m_bs; ++i) x.b[i] = static_cast<unsigned char>(a.b[i] ^ b.b[i]);
-        return x;
-    }
-    Block Encipher(const Block& x) const
-    {
-        Block y;
-        m_enc(x.b, y.b);
-        return y;
-    }
-    Block Decipher(const Block& x) const
-    {
-        Block y;
-        m_dec(x.b, y.b);
-        return y;
-    }
-
-private:
-    std::size_t m_bs;
-    EncFn m_enc;
-    DecFn m_dec;
-};
-
 }  // namespace modes
 
 template <class Engine>
@@ -344,11 +301,7 @@ void IBlockCipher::EncryptWith(const unsigned char* in, unsigned char* out, std:
     CheckInitialized();
     CheckLength(len);
     unsigned char local[kMaxBlockSize];
-    unsigned char* chain = m_acChain;
-    if (rule == ChainRule::kRestartsEachCall) {
-        std::memcpy(local, m_acChain, static_cast<std::size_t>(m_iBlockSize));
-        chain = local;
-    }
+    unsigned char* chain = CallChain(rule, local);
     modes::Encrypt(engine, m_iMode, chain, in, out, static_cast<std::size_t>(len / m_iBlockSize));
 }
 
@@ -359,28 +312,8 @@ void IBlockCipher::DecryptWith(const unsigned char* in, unsigned char* out, std:
     CheckInitialized();
     CheckLength(len);
     unsigned char local[kMaxBlockSize];
-    unsigned char* chain = m_acChain;
-    if (rule == ChainRule::kRestartsEachCall) {
-        std::memcpy(local, m_acChain, static_cast<std::size_t>(m_iBlockSize));
-        chain = local;
-    }
+    unsigned char* chain = CallChain(rule, local);
     modes::Decrypt(engine, m_iMode, chain, in, out, static_cast<std::size_t>(len / m_iBlockSize));
-}
-
-template <class EncFn>
-void IBlockCipher::EncryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
-                                 EncFn enc)
-{
-    const auto none = [](const unsigned char*, unsigned char*) {};
-    EncryptWith(in, out, len, rule,
-                modes::CallableEngine<EncFn, decltype(none)>(static_cast<std::size_t>(m_iBlockSize), enc, none));
-}
-
-template <class EncFn, class DecFn>
-void IBlockCipher::DecryptBlocks(const unsigned char* in, unsigned char* out, std::int32_t len, ChainRule rule,
-                                 EncFn enc, DecFn dec)
-{
-    DecryptWith(in, out, len, rule, modes::CallableEngine<EncFn, DecFn>(static_cast<std::size_t>(m_iBlockSize), enc, dec));
 }
 
 }  // namespace mg

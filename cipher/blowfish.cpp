@@ -340,8 +340,8 @@ void CBlowfish::Encrypt(const unsigned char* in, unsigned char* out, std::int32_
     }
     CheckInitialized();
     CheckLength(len);
-    unsigned char chain[8];
-    std::memcpy(chain, m_acChain, sizeof chain);
+    unsigned char local[kMaxBlockSize];
+    unsigned char* chain = CallChain(ChainRule::kRestartsEachCall, local);
     const blowfish_accel::Tables tables = {m_auP, m_auS};
     m_pAccel->encrypt(tables, m_iMode, chain, in, out, static_cast<std::size_t>(len / 8));
 }
@@ -354,8 +354,8 @@ void CBlowfish::Decrypt(const unsigned char* in, unsigned char* out, std::int32_
     }
     CheckInitialized();
     CheckLength(len);
-    unsigned char chain[8];
-    std::memcpy(chain, m_acChain, sizeof chain);
+    unsigned char local[kMaxBlockSize];
+    unsigned char* chain = CallChain(ChainRule::kRestartsEachCall, local);
     const blowfish_accel::Tables tables = {m_auP, m_auS};
     m_pAccel->decrypt(tables, m_iMode, chain, in, out, static_cast<std::size_t>(len / 8));
 }

@@ -4,15 +4,15 @@
 // says, encrypting and decrypting, in place or not), each compression
 // function variant of the digests, and each CRC engine. Only the variants
 // this CPU can run take part.
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "checksum/crc_kernels.h"
 #include "cipher/blowfish.h"
+#include "cipher/byte_order.h"
 #include "cipher/rijndael.h"
 #include "cipher/tea.h"
 #include "digest/digest_kernels.h"
@@ -21,46 +21,31 @@
 namespace mg::fuzz {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "accelerated/portable fuzzer: %s\n", what.c_str());
-    std::abort();
-}
-
 const CpuFeatures& Machine() {
     static const CpuFeatures features = DetectCpu();
     return features;
 }
 
-Bytes Take(FuzzInput& in, std::size_t n) {
-    Bytes b(n);
-    for (auto& c : b) c = in.Byte();
-    return b;
-}
-
-// The same cipher twice: one held to the portable code, one allowed a tier.
-template <class Cipher>
-struct Pair {
-    Cipher portable;
-    Cipher fast;
-};
-
-// Runs both objects over the same data in the same calls and compares.
-void Compare(IBlockCipher& portable, IBlockCipher& fast, FuzzInput& in, const std::string& what) {
+// Initializes one object held to the portable code and one allowed `tier`
+// the same way, runs both over the same data in the same calls and compares.
+template <class Cipher, class Initialize>
+void Compare(Cipher (&pair)[2], std::int32_t tier, Initialize initialize, FuzzInput& in) {
+    Cipher& portable = pair[0];
+    Cipher& fast = pair[1];
+    portable.SetAccelLimit(IBlockCipher::kAccelPortable);
+    fast.SetAccelLimit(tier);
+    initialize(portable);
+    initialize(fast);
     const std::size_t block = static_cast<std::size_t>(portable.BlockSize());
-    std::string raw = in.Bytes(8192);
-    Bytes data(raw.begin(), raw.end());
-    data.resize(data.size() / block * block);
-    if (data.empty()) data.resize(block);
+    const std::string raw = in.Bytes(8192);
+    ByteVector data(raw.begin(), raw.end());
+    data.resize(std::max(block, data.size() / block * block));
     const bool encrypt = in.Bool();
     const bool inPlace = in.Bool();
-    Bytes a = data, b = data;
-    Bytes outA(data.size()), outB(data.size());
+    ByteVector a = data, b = data;
+    ByteVector outA(data.size()), outB(data.size());
     std::size_t at = 0;
-    while (at < data.size()) {
-        std::size_t step = block * (1 + in.Byte() % 40);
-        if (in.Empty() || step > data.size() - at) step = data.size() - at;
+    for (std::size_t step : in.Splits(data.size(), block, 40)) {
         unsigned char* dstA = inPlace ? a.data() + at : outA.data() + at;
         unsigned char* dstB = inPlace ? b.data() + at : outB.data() + at;
         const auto n = static_cast<std::int32_t>(step);
@@ -72,51 +57,43 @@ void Compare(IBlockCipher& portable, IBlockCipher& fast, FuzzInput& in, const st
             fast.Decrypt(b.data() + at, dstB, n);
         }
         if (std::memcmp(dstA, dstB, step) != 0) {
-            Fail(what + (encrypt ? " encryption" : " decryption") + " differs at byte " + std::to_string(at) +
-                 " of " + std::to_string(data.size()) + " (tier " + std::to_string(fast.Accel()) + ", mode " +
-                 std::to_string(portable.Mode()) + ")");
+            Fail(std::string(encrypt ? "encryption" : "decryption") + " differs at byte " + std::to_string(at) +
+                 " (tier " + std::to_string(fast.Accel()) + ", mode " + std::to_string(portable.Mode()) + ")");
         }
         at += step;
     }
 }
 
 void CheckCiphers(FuzzInput& in) {
-    static Pair<CRijndael> rijndael;
-    static Pair<CBlowfish> blowfish;
-    static Pair<CTea> tea;
+    static CRijndael rijndael[2];
+    static CBlowfish blowfish[2];
+    static CTea tea[2];
     static const std::int32_t kSizes[] = {16, 24, 32};
     const std::int32_t tier = 1 + in.Byte() % IBlockCipher::kAccelBest;
     const std::int32_t mode = in.Byte() % 5;
     const std::string key = in.Bytes(64) + "k";
     const auto* k = reinterpret_cast<const unsigned char*>(key.data());
     const auto keyLength = static_cast<std::int32_t>(key.size());
-    const Bytes iv = Take(in, 32);
+    const ByteVector iv = in.Fixed(32);
     switch (in.Byte() % 3) {
         case 0: {
             const std::int32_t keySize = in.Pick(kSizes), blockSize = in.Pick(kSizes);
-            rijndael.portable.SetAccelLimit(IBlockCipher::kAccelPortable);
-            rijndael.fast.SetAccelLimit(tier);
-            rijndael.portable.Initialize(k, keyLength, iv.data(), keySize, blockSize, mode, 0);
-            rijndael.fast.Initialize(k, keyLength, iv.data(), keySize, blockSize, mode, 0);
-            Compare(rijndael.portable, rijndael.fast, in,
-                    "Rijndael " + std::to_string(keySize) + "/" + std::to_string(blockSize));
+            Compare(rijndael, tier, [&](CRijndael& c) {
+                c.Initialize(k, keyLength, iv.data(), keySize, blockSize, mode, 0);
+            }, in);
             break;
         }
         case 1: {
-            const std::uint32_t words[2] = {std::uint32_t(iv[0]) << 24 | iv[1], std::uint32_t(iv[2]) << 8 | iv[3]};
-            blowfish.portable.SetAccelLimit(IBlockCipher::kAccelPortable);
-            blowfish.fast.SetAccelLimit(tier);
-            blowfish.portable.Initialize(k, keyLength, words, mode % 4, 0);
-            blowfish.fast.Initialize(k, keyLength, words, mode % 4, 0);
-            Compare(blowfish.portable, blowfish.fast, in, "Blowfish");
+            const std::uint32_t words[2] = {LoadBe32(iv.data()), LoadBe32(iv.data() + 4)};
+            Compare(blowfish, tier, [&](CBlowfish& c) {
+                c.Initialize(k, keyLength, words, mode % 4, 0);
+            }, in);
             break;
         }
         default:
-            tea.portable.SetAccelLimit(IBlockCipher::kAccelPortable);
-            tea.fast.SetAccelLimit(tier);
-            tea.portable.Initialize(k, keyLength, iv.data(), mode % 4, 0);
-            tea.fast.Initialize(k, keyLength, iv.data(), mode % 4, 0);
-            Compare(tea.portable, tea.fast, in, "TEA");
+            Compare(tea, tier, [&](CTea& c) {
+                c.Initialize(k, keyLength, iv.data(), mode % 4, 0);
+            }, in);
             break;
     }
 }
@@ -126,7 +103,6 @@ void CheckCompress(FuzzInput& in, std::span<const DigestKernel<Fn>> kernels, std
                    const char* name) {
     std::vector<Word> start(words);
     for (auto& w : start) {
-        w = 0;
         for (std::size_t i = 0; i < sizeof(Word); ++i) w = static_cast<Word>(w << 8 | in.Byte());
     }
     const std::string raw = in.Bytes(blockBytes * 40);
@@ -138,7 +114,7 @@ void CheckCompress(FuzzInput& in, std::span<const DigestKernel<Fn>> kernels, std
         if (!kernel.usable(Machine())) continue;
         std::vector<Word> state = start;
         kernel.compress(state.data(), data, blocks);
-        if (state != reference) Fail(std::string(name) + " variant " + kernel.name + " differs over " + std::to_string(blocks) + " blocks");
+        if (state != reference) Fail(std::string(name) + " variant " + kernel.name + " differs");
     }
 }
 
@@ -158,16 +134,17 @@ void CheckCrcs(FuzzInput& in) {
     const std::uint16_t start16 = in.U16();
     const std::string raw = in.Bytes(20000);
     const auto* data = reinterpret_cast<const unsigned char*>(raw.data());
-    const std::span<const CrcKernels> all = AllCrcKernels();
-    const CrcKernels& reference = all.back();
-    const std::uint32_t c32 = reference.crc32(start32, data, raw.size());
-    const std::uint16_t c16 = reference.crc16(start16, data, raw.size());
-    const std::uint16_t c16nul = reference.crc16UntilNul(start16, data, raw.size());
-    for (const CrcKernels& k : all) {
+    const std::size_t n = raw.size();
+    const CrcKernels& reference = AllCrcKernels().back();
+    const std::uint32_t c32 = reference.crc32(start32, data, n);
+    const std::uint16_t c16 = reference.crc16(start16, data, n);
+    const std::uint16_t c16nul = reference.crc16UntilNul(start16, data, n);
+    for (const CrcKernels& k : AllCrcKernels()) {
         if (!k.usable(Machine())) continue;
-        if (k.crc32(start32, data, raw.size()) != c32) Fail(std::string("CRC-32 ") + k.name + " differs");
-        if (k.crc16(start16, data, raw.size()) != c16) Fail(std::string("CRC-16 ") + k.name + " differs");
-        if (k.crc16UntilNul(start16, data, raw.size()) != c16nul) Fail(std::string("CRC-16 to NUL ") + k.name + " differs");
+        if (k.crc32(start32, data, n) != c32 || k.crc16(start16, data, n) != c16 ||
+            k.crc16UntilNul(start16, data, n) != c16nul) {
+            Fail(std::string("CRC engine ") + k.name + " differs");
+        }
     }
 }
 

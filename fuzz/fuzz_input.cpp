@@ -1,10 +1,16 @@
 #include "fuzz/fuzz_input.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace mg::fuzz {
 
-std::uint8_t FuzzInput::Byte() { return m_iPos < m_iSize ? m_pData[m_iPos++] : 0; }
+void Fail(const std::string& what) {
+    std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
+    std::abort();
+}
 
 std::uint16_t FuzzInput::U16() {
     const std::uint16_t lo = Byte();
@@ -17,8 +23,7 @@ std::uint32_t FuzzInput::U32() {
 }
 
 std::int32_t FuzzInput::Integer() {
-    const std::uint8_t kind = Byte();
-    switch (kind % 8) {
+    switch (Byte() % 8) {
         case 0: return std::numeric_limits<std::int32_t>::min();
         case 1: return std::numeric_limits<std::int32_t>::max();
         case 2: return -static_cast<std::int32_t>(Byte());
@@ -31,16 +36,32 @@ std::int32_t FuzzInput::Integer() {
 std::string FuzzInput::Bytes(std::size_t limit) {
     std::size_t n = U16();
     if (n > limit) n %= limit + 1;
-    if (n > Remaining()) n = Remaining();
+    if (n > m_iSize - m_iPos) n = m_iSize - m_iPos;
     std::string out(reinterpret_cast<const char*>(m_pData + m_iPos), n);
     m_iPos += n;
     return out;
 }
 
+ByteVector FuzzInput::Fixed(std::size_t n) {
+    ByteVector out(n);
+    for (auto& b : out) b = Byte();
+    return out;
+}
+
 std::string FuzzInput::Rest() {
-    std::string out(reinterpret_cast<const char*>(m_pData + m_iPos), Remaining());
+    std::string out(reinterpret_cast<const char*>(m_pData + m_iPos), m_iSize - m_iPos);
     m_iPos = m_iSize;
     return out;
+}
+
+std::vector<std::size_t> FuzzInput::Splits(std::size_t total, std::size_t unit, std::uint32_t most) {
+    std::vector<std::size_t> parts;
+    for (std::size_t left = total; left > 0;) {
+        const std::size_t step = Empty() ? left : std::min(left, unit * (1 + Byte() % most));
+        parts.push_back(step);
+        left -= step;
+    }
+    return parts;
 }
 
 }  // namespace mg::fuzz

@@ -7,25 +7,29 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace mg::fuzz {
+
+using ByteVector = std::vector<unsigned char>;
+
+// Reports a broken property and ends the run, so that libFuzzer keeps the input.
+[[noreturn]] void Fail(const std::string& what);
 
 class FuzzInput {
 public:
     FuzzInput(const std::uint8_t* data, std::size_t size) : m_pData(data), m_iSize(size) {}
 
     bool Empty() const { return m_iPos >= m_iSize; }
-    std::size_t Remaining() const { return m_iSize - m_iPos; }
 
-    std::uint8_t Byte();
+    std::uint8_t Byte() { return m_iPos < m_iSize ? m_pData[m_iPos++] : 0; }
     bool Bool() { return (Byte() & 1) != 0; }
     std::uint16_t U16();
     std::uint32_t U32();
     // A value in [0, n) for n > 0.
     std::uint32_t Below(std::uint32_t n) { return n == 0 ? 0 : U32() % n; }
-    // One of the values in `choices`.
     template <class T, std::size_t N>
-    T Pick(const T (&choices)[N]) {
+    const T& Pick(const T (&choices)[N]) {
         return choices[Byte() % N];
     }
     // An integer argument: mostly small, sometimes one of the edges of the
@@ -33,8 +37,13 @@ public:
     std::int32_t Integer();
     // Up to `limit` bytes, the length taken from the input.
     std::string Bytes(std::size_t limit);
+    // Exactly n bytes (keys, IVs, start states).
+    ByteVector Fixed(std::size_t n);
     // Everything not consumed yet.
     std::string Rest();
+    // Lengths of calls, each a whole number of units but at most `most`
+    // units, that add up to `total`; the rest in one call once the input is out.
+    std::vector<std::size_t> Splits(std::size_t total, std::size_t unit, std::uint32_t most);
 
 private:
     const std::uint8_t* m_pData;

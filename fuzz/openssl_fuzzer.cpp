@@ -6,17 +6,16 @@
 // split where the input says, since the chain (and the digest state) must
 // carry across calls exactly as the library documents.
 #include <openssl/evp.h>
-#include <openssl/hmac.h>
 #include <openssl/provider.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "cipher/blowfish.h"
+#include "cipher/byte_order.h"
 #include "cipher/rc4.h"
 #include "cipher/rijndael.h"
 #include "digest/md5.h"
@@ -28,98 +27,64 @@
 namespace mg::fuzz {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-[[noreturn]] void Fail(const std::string& what) {
-    std::fprintf(stderr, "OpenSSL differential fuzzer: %s\n", what.c_str());
-    std::abort();
-}
-
-struct Providers {
-    // Blowfish, RC4 and (in some 3.0 releases) RIPEMD-160 live in the legacy provider.
-    Providers() : legacy(OSSL_PROVIDER_load(nullptr, "legacy")), base(OSSL_PROVIDER_load(nullptr, "default")) {
-        if (legacy == nullptr || base == nullptr) Fail("OpenSSL providers not available");
-    }
-    OSSL_PROVIDER* legacy;
-    OSSL_PROVIDER* base;
-};
-
-Bytes Evp(const EVP_CIPHER* type, bool encrypt, const Bytes& key, const unsigned char* iv, const Bytes& in) {
+ByteVector Evp(const EVP_CIPHER* type, const ByteVector& key, const unsigned char* iv, const ByteVector& in) {
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
-    Bytes out(in.size() + 64);
+    ByteVector out(in.size() + 64);
     int n1 = 0, n2 = 0;
-    const int enc = encrypt ? 1 : 0;
-    const bool ok = EVP_CipherInit_ex(ctx, type, nullptr, nullptr, nullptr, enc) == 1 &&
+    const bool ok = EVP_EncryptInit_ex(ctx, type, nullptr, nullptr, nullptr) == 1 &&
                     EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())) == 1 &&
-                    EVP_CipherInit_ex(ctx, nullptr, nullptr, key.data(), iv, enc) == 1 &&
+                    EVP_EncryptInit_ex(ctx, nullptr, nullptr, key.data(), iv) == 1 &&
                     EVP_CIPHER_CTX_set_padding(ctx, 0) == 1 &&
-                    EVP_CipherUpdate(ctx, out.data(), &n1, in.data(), static_cast<int>(in.size())) == 1 &&
-                    EVP_CipherFinal_ex(ctx, out.data() + n1, &n2) == 1;
+                    EVP_EncryptUpdate(ctx, out.data(), &n1, in.data(), static_cast<int>(in.size())) == 1 &&
+                    EVP_EncryptFinal_ex(ctx, out.data() + n1, &n2) == 1;
     EVP_CIPHER_CTX_free(ctx);
     if (!ok) Fail("OpenSSL refused a cipher request");
     out.resize(static_cast<std::size_t>(n1 + n2));
     return out;
 }
 
-Bytes Data(FuzzInput& in, std::size_t unit, std::size_t limit) {
+// Up to `limit` bytes, cut to whole units.
+ByteVector Data(FuzzInput& in, std::size_t unit, std::size_t limit) {
     const std::string s = in.Bytes(limit);
-    Bytes b(s.begin(), s.end());
-    b.resize(b.size() / unit * unit);
-    return b;
-}
-
-// Call lengths, whole blocks each, that add up to `total`.
-std::vector<std::size_t> Splits(FuzzInput& in, std::size_t total, std::size_t unit) {
-    std::vector<std::size_t> parts;
-    std::size_t left = total;
-    while (left > 0) {
-        std::size_t step = in.Empty() ? left : unit * (1 + in.Byte() % 8);
-        if (step > left) step = left;
-        parts.push_back(step);
-        left -= step;
-    }
-    return parts;
+    return ByteVector(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(s.size() / unit * unit));
 }
 
 void CheckAes(FuzzInput& in) {
     static const std::int32_t kKeySizes[] = {16, 24, 32};
     const std::int32_t keySize = in.Pick(kKeySizes);
     const std::int32_t mode = in.Byte() % 4;
-    Bytes key(static_cast<std::size_t>(keySize));
-    for (auto& b : key) b = in.Byte();
-    unsigned char iv[16];
-    for (auto& b : iv) b = in.Byte();
-    const Bytes plain = Data(in, 16, 4096);
+    const ByteVector key = in.Fixed(static_cast<std::size_t>(keySize));
+    const ByteVector iv = in.Fixed(16);
+    const ByteVector plain = Data(in, 16, 4096);
     if (plain.empty()) return;
     const EVP_CIPHER* types[3][4] = {
         {EVP_aes_128_ecb(), EVP_aes_128_cbc(), EVP_aes_128_cfb128(), EVP_aes_128_ofb()},
         {EVP_aes_192_ecb(), EVP_aes_192_cbc(), EVP_aes_192_cfb128(), EVP_aes_192_ofb()},
         {EVP_aes_256_ecb(), EVP_aes_256_cbc(), EVP_aes_256_cfb128(), EVP_aes_256_ofb()},
     };
-    const EVP_CIPHER* type = types[(keySize - 16) / 8][mode];
 
     CRijndael c;
-    c.Initialize(key.data(), keySize, iv, keySize, 16, mode, 0);
+    c.Initialize(key.data(), keySize, iv.data(), keySize, 16, mode, 0);
     // The chain runs on from call to call: any split gives one stream.
-    Bytes out(plain.size());
+    ByteVector out(plain.size());
     std::size_t at = 0;
-    for (std::size_t step : Splits(in, plain.size(), 16)) {
+    for (std::size_t step : in.Splits(plain.size(), 16, 8)) {
         c.Encrypt(plain.data() + at, out.data() + at, static_cast<std::int32_t>(step));
         at += step;
     }
-    if (out != Evp(type, true, key, iv, plain)) Fail("AES encryption differs, mode " + std::to_string(mode));
+    if (out != Evp(types[(keySize - 16) / 8][mode], key, iv.data(), plain)) Fail("AES encryption differs");
 
     c.ResetChain();
-    Bytes back(plain.size());
+    ByteVector back(plain.size());
     at = 0;
-    for (std::size_t step : Splits(in, plain.size(), 16)) {
+    for (std::size_t step : in.Splits(plain.size(), 16, 8)) {
         c.Decrypt(out.data() + at, back.data() + at, static_cast<std::int32_t>(step));
         at += step;
     }
-    if (back != plain) Fail("AES decryption does not restore the plaintext, mode " + std::to_string(mode));
+    if (back != plain) Fail("AES decryption does not restore the plaintext");
     // In place, as ENCRYPT does not but callers may.
     c.ResetChain();
-    Bytes inPlace = plain;
+    ByteVector inPlace = plain;
     c.Encrypt(inPlace.data(), inPlace.data(), static_cast<std::int32_t>(inPlace.size()));
     if (inPlace != out) Fail("AES in place differs");
 }
@@ -128,25 +93,20 @@ void CheckBlowfish(FuzzInput& in) {
     const EVP_CIPHER* types[4] = {EVP_bf_ecb(), EVP_bf_cbc(), EVP_bf_cfb64(), EVP_bf_ofb()};
     const std::int32_t mode = in.Byte() % 4;
     // OpenSSL takes up to 72 key bytes; the library's key ends at 56.
-    Bytes key(1 + in.Byte() % 56);
-    for (auto& b : key) b = in.Byte();
-    unsigned char iv[8];
-    for (auto& b : iv) b = in.Byte();
-    const Bytes plain = Data(in, 8, 4096);
-    if (plain.empty()) return;
-    const std::uint32_t words[2] = {
-        std::uint32_t(iv[0]) << 24 | std::uint32_t(iv[1]) << 16 | std::uint32_t(iv[2]) << 8 | iv[3],
-        std::uint32_t(iv[4]) << 24 | std::uint32_t(iv[5]) << 16 | std::uint32_t(iv[6]) << 8 | iv[7]};
+    const ByteVector key = in.Fixed(1 + in.Byte() % 56);
+    const ByteVector iv = in.Fixed(8);
+    const ByteVector plain = Data(in, 8, 4096);
+    const std::uint32_t words[2] = {LoadBe32(iv.data()), LoadBe32(iv.data() + 4)};
     CBlowfish c;
     c.Initialize(key.data(), static_cast<std::int32_t>(key.size()), words, mode, 0);
     // Every call starts from the IV again, so each part is a stream of its own.
     std::size_t at = 0;
-    for (std::size_t step : Splits(in, plain.size(), 8)) {
-        const Bytes part(plain.begin() + static_cast<std::ptrdiff_t>(at),
-                         plain.begin() + static_cast<std::ptrdiff_t>(at + step));
-        Bytes out(step), back(step);
+    for (std::size_t step : in.Splits(plain.size(), 8, 8)) {
+        const ByteVector part(plain.begin() + static_cast<std::ptrdiff_t>(at),
+                              plain.begin() + static_cast<std::ptrdiff_t>(at + step));
+        ByteVector out(step), back(step);
         c.Encrypt(part.data(), out.data(), static_cast<std::int32_t>(step));
-        if (out != Evp(types[mode], true, key, iv, part)) Fail("Blowfish encryption differs, mode " + std::to_string(mode));
+        if (out != Evp(types[mode], key, iv.data(), part)) Fail("Blowfish encryption differs");
         c.Decrypt(out.data(), back.data(), static_cast<std::int32_t>(step));
         if (back != part) Fail("Blowfish decryption does not restore the plaintext");
         at += step;
@@ -157,36 +117,42 @@ void CheckRc4(FuzzInput& in) {
     const std::string k = in.Bytes(300);
     if (k.empty()) return;
     // OpenSSL's RC4 takes at most 256 key bytes, as many as the schedule can use.
-    const Bytes key(k.begin(), k.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(k.size(), 256)));
-    const Bytes plain = Data(in, 1, 5000);
+    const ByteVector key(k.begin(), k.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(k.size(), 256)));
+    const ByteVector plain = Data(in, 1, 5000);
     Rc4State s;
     Rc4Setup(reinterpret_cast<const unsigned char*>(k.data()), static_cast<std::int32_t>(k.size()), s);
-    Bytes buf = plain;
+    ByteVector buf = plain;
     std::size_t at = 0;
-    for (std::size_t step : Splits(in, plain.size(), 1)) {
+    for (std::size_t step : in.Splits(plain.size(), 1, 8)) {
         Rc4Crypt(buf.data() + at, static_cast<std::int32_t>(step), s);
         at += step;
     }
-    if (plain.empty()) return;
-    if (buf != Evp(EVP_rc4(), true, key, nullptr, plain)) Fail("RC4 differs");
+    if (!plain.empty() && buf != Evp(EVP_rc4(), key, nullptr, plain)) Fail("RC4 differs");
 }
 
-void CheckDigest(FuzzInput& in) {
-    struct Pair {
-        IMessageDigest* ours;
-        const char* openssl;
-    };
+// A digest as the library's class, by its number for HMAC and by its OpenSSL name.
+struct Digest {
+    IMessageDigest& ours;
+    std::int32_t number;
+    const char* openssl;
+};
+
+const Digest& PickDigest(FuzzInput& in) {
     static CSHA sha1(0), sha256(1), sha384(2), sha512(3);
     static CMD5 md5;
     static CRIPEMD ripemd160(1);
-    static const Pair kPairs[] = {{&sha1, "SHA1"},     {&sha256, "SHA256"}, {&sha384, "SHA384"},
-                                  {&sha512, "SHA512"}, {&md5, "MD5"},       {&ripemd160, "RIPEMD160"}};
-    const Pair& pair = in.Pick(kPairs);
-    const Bytes data = Data(in, 1, 20000);
-    IMessageDigest& d = *pair.ours;
+    static const Digest kDigests[] = {{sha1, 1, "SHA1"},     {sha256, 2, "SHA256"}, {sha384, 3, "SHA384"},
+                                      {sha512, 4, "SHA512"}, {md5, 5, "MD5"},       {ripemd160, 7, "RIPEMD160"}};
+    return in.Pick(kDigests);
+}
+
+void CheckDigest(FuzzInput& in) {
+    const Digest& digest = PickDigest(in);
+    const ByteVector data = Data(in, 1, 20000);
+    IMessageDigest& d = digest.ours;
     d.Reset();
     std::size_t at = 0;
-    for (std::size_t step : Splits(in, data.size(), 1 + in.Byte() % 130)) {
+    for (std::size_t step : in.Splits(data.size(), 1 + in.Byte() % 130, 8)) {
         d.AddData(data.data() + at, static_cast<std::int32_t>(step));
         at += step;
     }
@@ -195,40 +161,33 @@ void CheckDigest(FuzzInput& in) {
     d.FinalDigest(ours);
 
     unsigned char theirs[EVP_MAX_MD_SIZE];
-    unsigned int n = 0;
-    EVP_MD* md = EVP_MD_fetch(nullptr, pair.openssl, nullptr);
-    if (md == nullptr || EVP_Digest(data.data(), data.size(), theirs, &n, md, nullptr) != 1) {
-        Fail(std::string("OpenSSL has no ") + pair.openssl);
+    std::size_t n = 0;
+    if (EVP_Q_digest(nullptr, digest.openssl, nullptr, data.data(), data.size(), theirs, &n) != 1) {
+        Fail(std::string("OpenSSL has no ") + digest.openssl);
     }
-    EVP_MD_free(md);
     if (static_cast<std::int32_t>(n) != d.DigestLength() || std::memcmp(ours, theirs, n) != 0) {
-        Fail(std::string(pair.openssl) + " differs for " + std::to_string(data.size()) + " bytes");
+        Fail(std::string(digest.openssl) + " differs for " + std::to_string(data.size()) + " bytes");
     }
 }
 
 void CheckHmac(FuzzInput& in) {
-    struct Type {
-        std::int32_t number;
-        const char* openssl;
-    };
-    static const Type kTypes[] = {{1, "SHA1"}, {2, "SHA256"}, {3, "SHA384"}, {4, "SHA512"}, {5, "MD5"}, {7, "RIPEMD160"}};
     static hostsim::Host* host = new hostsim::Host();
-    const Type& type = in.Pick(kTypes);
+    const Digest& digest = PickDigest(in);
     const std::string key = in.Bytes(in.Byte() < 32 ? 300 : 140);
     const std::string data = in.Bytes(5000);
     const hostsim::CallResult r =
-        host->Call("HMAC", {hostsim::Value::Of(data), hostsim::Value::Of(key), hostsim::Value::Int(type.number)});
+        host->Call("HMAC", {hostsim::Value::Of(data), hostsim::Value::Of(key), hostsim::Value::Int(digest.number)});
     if (!r.ok()) Fail("HMAC failed: " + r.message);
 
     unsigned char theirs[EVP_MAX_MD_SIZE];
-    unsigned int n = 0;
-    EVP_MD* md = EVP_MD_fetch(nullptr, type.openssl, nullptr);
-    const bool ok = md != nullptr && HMAC(md, key.data(), static_cast<int>(key.size()),
-                                          reinterpret_cast<const unsigned char*>(data.data()), data.size(), theirs, &n) != nullptr;
-    EVP_MD_free(md);
-    if (!ok) Fail(std::string("OpenSSL has no HMAC with ") + type.openssl);
+    std::size_t n = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    if (EVP_Q_mac(nullptr, "HMAC", nullptr, digest.openssl, nullptr, key.data(), key.size(), bytes, data.size(), theirs,
+                  sizeof theirs, &n) == nullptr) {
+        Fail(std::string("OpenSSL has no HMAC with ") + digest.openssl);
+    }
     if (r.value.bytes != std::string(reinterpret_cast<const char*>(theirs), n)) {
-        Fail(std::string("HMAC-") + type.openssl + " differs for a key of " + std::to_string(key.size()) + " bytes");
+        Fail(std::string("HMAC-") + digest.openssl + " differs for a key of " + std::to_string(key.size()) + " bytes");
     }
 }
 
@@ -236,7 +195,10 @@ void CheckHmac(FuzzInput& in) {
 }  // namespace mg::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static mg::fuzz::Providers providers;
+    // Blowfish, RC4 and (in some 3.0 releases) RIPEMD-160 live in the legacy provider.
+    static OSSL_PROVIDER* const legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    static OSSL_PROVIDER* const base = OSSL_PROVIDER_load(nullptr, "default");
+    if (legacy == nullptr || base == nullptr) mg::fuzz::Fail("OpenSSL providers not available");
     mg::fuzz::FuzzInput in(data, size);
     switch (in.Byte() % 5) {
         case 0: mg::fuzz::CheckAes(in); break;

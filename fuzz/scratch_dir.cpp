@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <vector>
 
 namespace mg::fuzz {
 
@@ -15,54 +14,43 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The fuzz targets keep their folder for the whole run and never destroy it:
-// libFuzzer ends the process with exit(), so the folders go then.
-std::vector<std::string>& Folders() {
-    static std::vector<std::string>* folders = new std::vector<std::string>();
-    return *folders;
+void RemoveFolder();
+
+const std::string& Folder() {
+    static const std::string* folder = [] {
+        auto* path = new std::string((fs::temp_directory_path() / "mg-fuzz-XXXXXX").string());
+        if (mkdtemp(path->data()) == nullptr) throw std::runtime_error("cannot create " + *path);
+        // libFuzzer ends the process with exit(), and no target ever lets go of its files before.
+        std::atexit(RemoveFolder);
+        return path;
+    }();
+    return *folder;
 }
 
-void RemoveFolders() {
+void RemoveFolder() {
     std::error_code ignored;
-    for (const std::string& folder : Folders()) fs::remove_all(folder, ignored);
+    fs::remove_all(Folder(), ignored);
 }
 
 }  // namespace
 
-ScratchDir::ScratchDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/mg-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
-    m_sPath = pattern;
-    if (Folders().empty()) std::atexit(RemoveFolders);
-    Folders().push_back(m_sPath);
-}
+std::string ScratchFile(const std::string& name) { return Folder() + "/" + name; }
 
-ScratchDir::~ScratchDir() {
+void ClearScratch() {
     std::error_code ignored;
-    fs::remove_all(m_sPath, ignored);
+    for (const auto& entry : fs::directory_iterator(Folder(), ignored)) fs::remove_all(entry.path(), ignored);
 }
 
-void ScratchDir::Clear() const {
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(m_sPath, ignored)) fs::remove_all(entry.path(), ignored);
-}
-
-void ScratchDir::Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream out(File(name), std::ios::binary | std::ios::trunc);
+void WriteScratch(const std::string& name, const std::string& bytes) {
+    std::ofstream out(ScratchFile(name), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool ScratchDir::Read(const std::string& name, std::string& bytes) const {
-    std::ifstream in(File(name), std::ios::binary);
+bool ReadScratch(const std::string& name, std::string& bytes) {
+    std::ifstream in(ScratchFile(name), std::ios::binary);
     if (!in) return false;
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
-}
-
-bool ScratchDir::Exists(const std::string& name) const {
-    std::error_code ignored;
-    return fs::exists(File(name), ignored);
 }
 
 }  // namespace mg::fuzz

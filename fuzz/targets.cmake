@@ -1,6 +1,7 @@
-# The libFuzzer targets, defined in the directory that includes this file.
-# MG_FUZZ_DIR is the fuzz folder. Included by fuzz/CMakeLists.txt, or at the
-# end of the top-level configure by fuzz/hook.cmake.
+# The libFuzzer targets, included at the end of the top-level configure by
+# fuzz/hook.cmake (MG_FUZZ_DIR is the fuzz folder). Everything is compiled
+# with the coverage instrumentation of fuzzer-no-link; only the fuzz programs
+# link libFuzzer's main.
 if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(STATUS "fuzz targets need clang; skipped")
   return()
@@ -17,28 +18,25 @@ endif()
 
 function(mg_add_fuzzer name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${F_SOURCES})
+  add_executable(${name} ${F_SOURCES} ${MG_FUZZ_DIR}/fuzz_input.cpp ${MG_FUZZ_DIR}/scratch_dir.cpp)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set_property(GLOBAL APPEND PROPERTY MG_FUZZERS ${name})
 endfunction()
 
-mg_add_fuzzer(fuzz_bridge SOURCES ${MG_FUZZ_DIR}/bridge_fuzzer.cpp ${MG_FUZZ_DIR}/fuzz_input.cpp ${MG_FUZZ_DIR}/scratch_dir.cpp LIBS mg_hostsim)
+mg_add_fuzzer(fuzz_bridge SOURCES ${MG_FUZZ_DIR}/bridge_fuzzer.cpp LIBS mg_hostsim)
 add_dependencies(fuzz_bridge marrowgate)
 
-mg_add_fuzzer(fuzz_double_buffering SOURCES ${MG_FUZZ_DIR}/double_buffering_fuzzer.cpp ${MG_FUZZ_DIR}/fuzz_input.cpp LIBS mg_cipher)
+mg_add_fuzzer(fuzz_double_buffering SOURCES ${MG_FUZZ_DIR}/double_buffering_fuzzer.cpp LIBS mg_cipher)
 
-mg_add_fuzzer(fuzz_decrypt_file SOURCES ${MG_FUZZ_DIR}/decrypt_file_fuzzer.cpp ${MG_FUZZ_DIR}/fuzz_input.cpp ${MG_FUZZ_DIR}/scratch_dir.cpp
-              LIBS mg_hostsim mg_cipher)
+mg_add_fuzzer(fuzz_decrypt_file SOURCES ${MG_FUZZ_DIR}/decrypt_file_fuzzer.cpp LIBS mg_hostsim mg_cipher)
 add_dependencies(fuzz_decrypt_file marrowgate)
 
-mg_add_fuzzer(fuzz_accel SOURCES ${MG_FUZZ_DIR}/accel_fuzzer.cpp ${MG_FUZZ_DIR}/fuzz_input.cpp
-              LIBS mg_cipher mg_digest mg_checksum)
+mg_add_fuzzer(fuzz_accel SOURCES ${MG_FUZZ_DIR}/accel_fuzzer.cpp LIBS mg_cipher mg_digest mg_checksum)
 
 find_package(OpenSSL QUIET)
 if(OPENSSL_FOUND)
-  mg_add_fuzzer(fuzz_openssl SOURCES ${MG_FUZZ_DIR}/openssl_fuzzer.cpp ${MG_FUZZ_DIR}/fuzz_input.cpp
-                LIBS mg_cipher mg_digest mg_hostsim OpenSSL::Crypto)
+  mg_add_fuzzer(fuzz_openssl SOURCES ${MG_FUZZ_DIR}/openssl_fuzzer.cpp LIBS mg_cipher mg_digest mg_hostsim OpenSSL::Crypto)
   add_dependencies(fuzz_openssl marrowgate)
 endif()
 

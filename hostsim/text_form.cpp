@@ -18,9 +18,13 @@ std::string CurrencyText(std::int64_t tenThousandths) {
     const bool negative = tenThousandths < 0;
     const std::uint64_t magnitude =
         negative ? 0 - static_cast<std::uint64_t>(tenThousandths) : static_cast<std::uint64_t>(tenThousandths);
-    std::string fraction = std::to_string(magnitude % 10000);
-    fraction.insert(0, 4 - fraction.size(), '0');
-    return (negative ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction;
+    const std::string fraction = std::to_string(magnitude % 10000);
+    std::string text = negative ? "-" : "";
+    text += std::to_string(magnitude / 10000);
+    text += '.';
+    text.append(4 - fraction.size(), '0');
+    text += fraction;
+    return text;
 }
 
 std::string TimeText(std::int32_t milliseconds) {

@@ -3,13 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 
 #include "checksum/crc.h"
+#include "tests/hostsim/temp_dir.h"
 
 namespace mg {
 namespace {
@@ -41,26 +39,6 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
     for (auto& c : s) c = static_cast<char>(random());
     return s;
 }
-
-class ScratchFile {
-public:
-    explicit ScratchFile(const std::string& contents) {
-        static std::mt19937 random{std::random_device{}()};
-        m_path = (std::filesystem::temp_directory_path() / ("mg_crc_" + std::to_string(random()) + ".bin")).string();
-        std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
-        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    }
-    ~ScratchFile() {
-        std::error_code ignored;
-        std::filesystem::remove(m_path, ignored);
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    const char* Path() const { return m_path.c_str(); }
-
-private:
-    std::string m_path;
-};
 
 // Check values from the CRC parameter catalogue ("123456789"), and the
 // values the host functions document for "abc".
@@ -94,31 +72,36 @@ TEST(Crc, Crc16OfValueStopsAtNulButCrc32DoesNot) {
     EXPECT_EQ(Crc16String(U("abcdef"), 3), 40406);
 }
 
+// Across the 64 KiB reads of the file routines.
 TEST(CrcFile, MatchesContentsAcrossReadBoundaries) {
-    for (std::size_t size : {0u, 1u, 15999u, 16000u, 16001u, 32000u, 32001u, 100000u}) {
+    mg::testing::TempDir dir;
+    const std::string path = dir.File("contents.bin");
+    for (std::size_t size : {0u, 1u, 65535u, 65536u, 65537u, 131073u, 200000u}) {
         const std::string contents = RandomBytes(size, static_cast<unsigned>(size));
-        ScratchFile file(contents);
-        EXPECT_EQ(Crc32File(file.Path()), BitwiseCrc32(contents)) << size;
+        mg::testing::Spill(path, contents);
+        EXPECT_EQ(Crc32File(path.c_str()), BitwiseCrc32(contents)) << size;
         // Unlike a value, a file counts its NUL bytes.
-        EXPECT_EQ(Crc16File(file.Path()), BitwiseCrc16(contents)) << size;
+        EXPECT_EQ(Crc16File(path.c_str()), BitwiseCrc16(contents)) << size;
     }
 }
 
 TEST(CrcFile, BytesAreTakenAsStored) {
     const char raw[] = "line one\r\nline two\r\n\x1A after eof mark\n\0tail\r";
     const std::string contents(raw, sizeof raw - 1);
-    ScratchFile file(contents);
-    EXPECT_EQ(Crc32File(file.Path()), Crc32Buffer(U(contents), static_cast<std::uint32_t>(contents.size())));
-    EXPECT_EQ(Crc16File(file.Path()), BitwiseCrc16(contents));
+    mg::testing::TempDir dir;
+    mg::testing::Spill(dir.File("text.txt"), contents);
+    EXPECT_EQ(Crc32File(dir.File("text.txt").c_str()), BitwiseCrc32(contents));
+    EXPECT_EQ(Crc16File(dir.File("text.txt").c_str()), BitwiseCrc16(contents));
 }
 
 TEST(CrcFile, UnreadableGivesZero) {
-    const std::string missing = (std::filesystem::temp_directory_path() / "mg_crc_missing_file.bin").string();
+    mg::testing::TempDir dir;
+    const std::string missing = dir.File("absent.bin");
     EXPECT_EQ(Crc32File(missing.c_str()), 0u);
     EXPECT_EQ(Crc16File(missing.c_str()), 0);
     EXPECT_EQ(Crc32File(nullptr), 0u);
     // A directory either fails to open or fails on the first read.
-    const std::string folder = std::filesystem::temp_directory_path().string();
+    const std::string folder = dir.File("");
     EXPECT_EQ(Crc32File(folder.c_str()), 0u);
     EXPECT_EQ(Crc16File(folder.c_str()), 0);
 }

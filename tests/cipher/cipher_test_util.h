@@ -1,14 +1,24 @@
-// Small helpers shared by the cipher tests.
+// Small helpers shared by the cipher tests, and scratch files for the file
+// operations.
 #ifndef MG_TESTS_CIPHER_TEST_UTIL_H
 #define MG_TESTS_CIPHER_TEST_UTIL_H
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "cipher/blowfish.h"
+#include "cipher/byte_order.h"
+#include "cipher/rijndael.h"
+#include "cipher/tea.h"
 
 namespace mg::test {
 
@@ -42,6 +52,12 @@ inline Bytes RandomBytes(std::mt19937& rng, std::size_t n)
     return b;
 }
 
+inline Bytes Slice(const Bytes& b, std::size_t from, std::size_t n = std::string::npos)
+{
+    n = std::min(n, b.size() - from);
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + n));
+}
+
 // Runs f and returns the message of the std::runtime_error it throws, or
 // "<no exception>".
 template <class F>
@@ -54,6 +70,136 @@ std::string ErrorOf(F&& f)
     }
     return "<no exception>";
 }
+
+inline Bytes EncryptWith(IBlockCipher& c, const Bytes& in)
+{
+    Bytes out(in.size());
+    c.Encrypt(in.data(), out.data(), static_cast<std::int32_t>(in.size()));
+    return out;
+}
+
+inline Bytes DecryptWith(IBlockCipher& c, const Bytes& in)
+{
+    Bytes out(in.size());
+    c.Decrypt(in.data(), out.data(), static_cast<std::int32_t>(in.size()));
+    return out;
+}
+
+enum class Kind { kRijndael, kBlowfish, kTea };
+
+// A cipher and its settings, as the library functions choose them.
+struct Config {
+    Kind kind;
+    std::int32_t mode = 0;
+    std::int32_t padding = 0;
+    std::int32_t keySize = 32;    // Rijndael only
+    std::int32_t blockSize = 32;  // Rijndael only
+
+    std::int32_t Block() const { return kind == Kind::kRijndael ? blockSize : 8; }
+    std::int32_t HighestMode() const { return kind == Kind::kRijndael ? CRijndael::kHighestMode : 3; }
+};
+
+inline std::string Describe(const Config& c)
+{
+    const char* names[] = {"Rijndael", "Blowfish", "TEA"};
+    return std::string(names[static_cast<int>(c.kind)]) + " mode " + std::to_string(c.mode) + " padding " +
+           std::to_string(c.padding) + " key " + std::to_string(c.keySize) + " block " + std::to_string(c.Block());
+}
+
+// Every cipher shape: Rijndael in each key and block size, Blowfish, TEA.
+inline std::vector<Config> Shapes()
+{
+    std::vector<Config> shapes;
+    for (std::int32_t keySize : {16, 24, 32})
+        for (std::int32_t blockSize : {16, 24, 32}) shapes.push_back({Kind::kRijndael, 0, 0, keySize, blockSize});
+    shapes.push_back({Kind::kBlowfish});
+    shapes.push_back({Kind::kTea});
+    return shapes;
+}
+
+// One object of each cipher, as the library keeps them. Use initialises the
+// one that `c` names, with the IV given as bytes (Blowfish takes them as two
+// big-endian words), at most at implementation tier `limit`.
+struct Ciphers {
+    CRijndael rijndael;
+    CBlowfish blowfish;
+    CTea tea;
+
+    IBlockCipher& Of(Kind kind)
+    {
+        if (kind == Kind::kRijndael) return rijndael;
+        if (kind == Kind::kBlowfish) return blowfish;
+        return tea;
+    }
+
+    IBlockCipher& Use(const Config& c, const unsigned char* key, std::int32_t keyLength, const Bytes& iv = {},
+                      std::int32_t limit = IBlockCipher::kAccelBest)
+    {
+        unsigned char v[32] = {};
+        std::copy_n(iv.begin(), std::min<std::size_t>(iv.size(), sizeof v), v);
+        switch (c.kind) {
+        case Kind::kBlowfish: {
+            const std::uint32_t words[2] = {LoadBe32(v), LoadBe32(v + 4)};
+            blowfish.SetAccelLimit(limit);
+            blowfish.Initialize(key, keyLength, words, c.mode, c.padding);
+            return blowfish;
+        }
+        case Kind::kTea:
+            tea.SetAccelLimit(limit);
+            tea.Initialize(key, keyLength, v, c.mode, c.padding);
+            return tea;
+        default:
+            rijndael.SetAccelLimit(limit);
+            rijndael.Initialize(key, keyLength, v, c.keySize, c.blockSize, c.mode, c.padding);
+            return rijndael;
+        }
+    }
+
+    IBlockCipher& Use(const Config& c, const Bytes& key, const Bytes& iv = {},
+                      std::int32_t limit = IBlockCipher::kAccelBest)
+    {
+        return Use(c, key.data(), static_cast<std::int32_t>(key.size()), iv, limit);
+    }
+};
+
+// A fresh folder under the system's temporary folder, removed with everything
+// in it at the end of the test. Names are unique across parallel test runs.
+class TempDir {
+public:
+    TempDir() {
+        std::random_device rd;
+        for (;;) {
+            m_path = std::filesystem::temp_directory_path() / ("mg_files_" + std::to_string(rd()) + std::to_string(rd()));
+            if (std::filesystem::create_directory(m_path)) break;
+        }
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline void WriteFile(const std::string& name, const Bytes& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("test setup: cannot write " + name);
+}
+
+inline Bytes ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) throw std::runtime_error("test setup: cannot read " + name);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool Exists(const std::string& name) { return std::filesystem::exists(name); }
 
 }  // namespace mg::test
 

@@ -36,6 +36,7 @@ TEST(CryptoppOracle, XteaEveryMode)
             Bytes expected;
             switch (mode) {
             case 0: {
+                // ECB takes no IV at all.
                 CryptoPP::ECB_Mode<CryptoPP::XTEA>::Encryption e(key.data(), key.size());
                 expected.resize(plain.size());
                 e.ProcessData(expected.data(), plain.data(), plain.size());
@@ -47,13 +48,9 @@ TEST(CryptoppOracle, XteaEveryMode)
             }
             CTea c;
             c.Initialize(key.data(), 16, iv.data(), mode, 0);
-            Bytes out(plain.size());
-            c.Encrypt(plain.data(), out.data(), static_cast<std::int32_t>(plain.size()));
-            ASSERT_EQ(out, expected) << "mode " << mode;
+            ASSERT_EQ(test::EncryptWith(c, plain), expected) << "mode " << mode;
             c.ResetChain();
-            Bytes back(plain.size());
-            c.Decrypt(out.data(), back.data(), static_cast<std::int32_t>(out.size()));
-            ASSERT_EQ(back, plain) << "mode " << mode;
+            ASSERT_EQ(test::DecryptWith(c, expected), plain) << "mode " << mode;
         }
     }
 }

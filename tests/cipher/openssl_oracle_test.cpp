@@ -1,5 +1,7 @@
 // Differential tests against OpenSSL's libcrypto (EVP): AES in all four
-// modes, Blowfish in all four modes, and RC4.
+// modes, Blowfish in all four modes, RC4, and encrypted files (the header is
+// its SHA-1 of the signature text, and its AES decrypts the body to the
+// plaintext followed by the format's padding).
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
@@ -7,16 +9,16 @@
 
 #include <gtest/gtest.h>
 
-#include "cipher/blowfish.h"
-#include "cipher/byte_order.h"
 #include "cipher/rc4.h"
-#include "cipher/rijndael.h"
 #include "cipher_test_util.h"
 
 namespace mg {
 namespace {
 
 using test::Bytes;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
 
 // Blowfish and RC4 live in OpenSSL 3's legacy provider.
 class OpenSslOracle : public ::testing::Test {
@@ -90,16 +92,14 @@ TEST_F(OpenSslOracle, AesEveryModeAndKeySizeWithChainAcrossCalls)
                 ASSERT_EQ(out, expected) << keySize << "/" << mode;
 
                 c.ResetChain();
-                Bytes back(plain.size());
-                c.Decrypt(expected.data(), back.data(), static_cast<std::int32_t>(plain.size()));
-                ASSERT_EQ(back, plain) << keySize << "/" << mode;
+                ASSERT_EQ(test::DecryptWith(c, expected), plain) << keySize << "/" << mode;
                 ASSERT_EQ(Evp(AesType(keySize, mode), false, key, iv, out), plain);
             }
         }
     }
 }
 
-TEST_F(OpenSslOracle, BlowfishEveryModeEachCallFromTheIv)
+TEST_F(OpenSslOracle, BlowfishEveryMode)
 {
     ASSERT_NE(legacy, nullptr) << "OpenSSL legacy provider not available";
     const EVP_CIPHER* types[4] = {EVP_bf_ecb(), EVP_bf_cbc(), EVP_bf_cfb64(), EVP_bf_ofb()};
@@ -111,23 +111,11 @@ TEST_F(OpenSslOracle, BlowfishEveryModeEachCallFromTheIv)
             const Bytes iv = test::RandomBytes(rng, 8);
             const Bytes plain = test::RandomBytes(rng, 8 * (1 + rng() % 60));
             const std::uint32_t ivWords[2] = {LoadBe32(iv.data()), LoadBe32(iv.data() + 4)};
-
             CBlowfish c;
             c.Initialize(key.data(), static_cast<std::int32_t>(key.size()), ivWords, mode, 0);
-            Bytes out(plain.size());
-            c.Encrypt(plain.data(), out.data(), static_cast<std::int32_t>(plain.size()));
+            const Bytes out = test::EncryptWith(c, plain);
             ASSERT_EQ(out, Evp(types[mode], true, key, iv, plain)) << "mode " << mode;
-            Bytes back(plain.size());
-            c.Decrypt(out.data(), back.data(), static_cast<std::int32_t>(out.size()));
-            ASSERT_EQ(back, plain);
-
-            // A later call on the tail starts from the IV again.
-            if (plain.size() > 8) {
-                const Bytes tail(plain.begin() + 8, plain.end());
-                Bytes tailOut(tail.size());
-                c.Encrypt(tail.data(), tailOut.data(), static_cast<std::int32_t>(tail.size()));
-                ASSERT_EQ(tailOut, Evp(types[mode], true, key, iv, tail)) << "mode " << mode;
-            }
+            ASSERT_EQ(test::DecryptWith(c, out), plain);
         }
     }
 }
@@ -137,7 +125,8 @@ TEST_F(OpenSslOracle, Rc4RandomKeysAndLengths)
     ASSERT_NE(legacy, nullptr) << "OpenSSL legacy provider not available";
     std::mt19937 rng(4);
     for (int round = 0; round < 100; ++round) {
-        const Bytes key = test::RandomBytes(rng, 1 + rng() % 256);
+        // Every tenth key is as long as the schedule reads.
+        const Bytes key = test::RandomBytes(rng, round % 10 == 0 ? 256 : 1 + rng() % 256);
         const Bytes plain = test::RandomBytes(rng, rng() % 3000);
         const Bytes expected = Evp(EVP_rc4(), true, key, {}, plain);
         Rc4State s;
@@ -148,6 +137,53 @@ TEST_F(OpenSslOracle, Rc4RandomKeysAndLengths)
         Rc4Crypt(buf.data() + cut, static_cast<std::int32_t>(plain.size() - cut), s);
         ASSERT_EQ(buf, expected) << "key length " << key.size();
         ASSERT_EQ(Evp(EVP_rc4(), false, key, {}, buf), plain);
+    }
+}
+
+Bytes Sha1(const Bytes& text)
+{
+    Bytes out(EVP_MAX_MD_SIZE);
+    unsigned int n = 0;
+    if (EVP_Digest(text.data(), text.size(), out.data(), &n, EVP_sha1(), nullptr) != 1)
+        throw std::runtime_error("OpenSSL refused the digest");
+    out.resize(n);
+    return out;
+}
+
+TEST_F(OpenSslOracle, AesFilesAreOneCbcStreamAfterTheSignature)
+{
+    TempDir dir;
+    std::mt19937 rng(3601);
+    for (std::size_t keySize : {16u, 24u, 32u}) {
+        for (std::size_t length : {1u, 383u, 768u, 1000u, 5000u}) {
+            // Key bytes from 1 to 255, so that the whole text is covered.
+            Bytes key(1 + rng() % 20);
+            for (auto& b : key) b = static_cast<unsigned char>(1 + rng() % 255);
+            const Bytes iv = test::RandomBytes(rng, 16);
+            const Bytes plain = test::RandomBytes(rng, length);
+            WriteFile(dir / "plain", plain);
+            CRijndael c;
+            const auto ks = static_cast<std::int32_t>(keySize);
+            c.Initialize(key.data(), static_cast<std::int32_t>(key.size()), iv.data(), ks, 16, 1, 2);
+            c.EncryptFile((dir / "plain").c_str(), (dir / "enc").c_str());
+            const Bytes file = ReadFile(dir / "enc");
+
+            Bytes store(keySize);
+            for (std::size_t i = 0; i < keySize; ++i) store[i] = key[i % key.size()];
+            Bytes text = {'R', 'I', 'J', 'N', 'D', 'A', 'E', 'L'};
+            text.insert(text.end(), store.begin(), store.end());
+            const std::string numbers = "16" + std::to_string(keySize) + "12";
+            text.insert(text.end(), numbers.begin(), numbers.end());
+            Bytes header = Sha1(text);
+            header.resize(32, 0);
+            ASSERT_EQ(test::Slice(file, 0, 32), header);
+
+            // The format's count padding: n bytes of n, n from 1 to 16.
+            Bytes padded = plain;
+            padded.insert(padded.end(), 16 - length % 16, static_cast<unsigned char>(16 - length % 16));
+            EXPECT_EQ(Evp(AesType(keySize, 1), false, store, iv, test::Slice(file, 32)), padded)
+                << keySize << " " << length;
+        }
     }
 }
 

@@ -1,8 +1,11 @@
+// RC4 in memory, and its file form: byte for byte against a model of the
+// 385-byte keystream stride, and what its failures leave behind.
 #include <random>
 
 #include <gtest/gtest.h>
 
 #include "cipher/rc4.h"
+#include "cipher/rc4_file.h"
 #include "cipher_test_util.h"
 
 namespace mg {
@@ -10,7 +13,11 @@ namespace {
 
 using test::Bytes;
 using test::ErrorOf;
+using test::Exists;
 using test::Hex;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
 
 Bytes Keystream(const Bytes& key, std::size_t n)
 {
@@ -43,8 +50,7 @@ TEST(Rc4KnownAnswers, Rfc6229)
 {
     for (const auto& v : kRfc6229) {
         const Bytes stream = Keystream(Hex(v.key), v.offset + 16);
-        EXPECT_EQ(Bytes(stream.begin() + static_cast<std::ptrdiff_t>(v.offset), stream.end()), Hex(v.stream))
-            << v.key << " @" << v.offset;
+        EXPECT_EQ(test::Slice(stream, v.offset), Hex(v.stream)) << v.key << " @" << v.offset;
     }
 }
 
@@ -59,21 +65,6 @@ TEST(Rc4, SuccessiveCallsContinueOneKeystream)
     Rc4Crypt(buf.data() + 3, -4, s);
     Rc4Crypt(buf.data() + 3, 5, s);
     EXPECT_EQ(buf, Hex("b2396305f03dc027"));
-}
-
-TEST(Rc4, EncryptionIsItsOwnInverse)
-{
-    std::mt19937 rng(4);
-    const Bytes key = test::RandomBytes(rng, 13);
-    const Bytes plain = test::RandomBytes(rng, 1000);
-    Bytes buf = plain;
-    Rc4State s;
-    Rc4Setup(key.data(), 13, s);
-    Rc4Crypt(buf.data(), 1000, s);
-    EXPECT_NE(buf, plain);
-    Rc4Setup(key.data(), 13, s);
-    Rc4Crypt(buf.data(), 1000, s);
-    EXPECT_EQ(buf, plain);
 }
 
 TEST(Rc4, KeyLengthsAtTheEdges)
@@ -91,6 +82,67 @@ TEST(Rc4, KeyLengthsAtTheEdges)
     const unsigned char key[1] = {1};
     EXPECT_EQ(ErrorOf([&] { Rc4Setup(key, 0, s); }), "FileCrypt ERROR: Key Data Length should be > 0!");
     EXPECT_EQ(ErrorOf([&] { Rc4Setup(key, -1, s); }), "FileCrypt ERROR: Key Data Length should be > 0!");
+}
+
+Bytes Pattern(std::size_t n)
+{
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(i * 37 + (i >> 8));
+    return b;
+}
+
+TEST(Rc4File, EachChunkOf384BytesSkipsOneKeystreamByte)
+{
+    TempDir dir;
+    // The widely published pair: key "Key", "Plaintext" -> bbf316e8d940af0ad3.
+    WriteFile(dir / "plain", {'P', 'l', 'a', 'i', 'n', 't', 'e', 'x', 't'});
+    Rc4EncryptFile((dir / "plain").c_str(), (dir / "enc").c_str(), "Key");
+    EXPECT_EQ(ReadFile(dir / "enc"), Hex("bbf316e8d940af0ad3"));
+
+    const std::string key = "a longer key";
+    for (std::size_t n : {0u, 1u, 384u, 385u, 768u, 1000u, 1920u, 70000u}) {
+        const Bytes plain = Pattern(n);
+        WriteFile(dir / "plain", plain);
+        Rc4EncryptFile((dir / "plain").c_str(), (dir / "enc").c_str(), key.c_str());
+        // Chunk c of at most 384 bytes is XORed with keystream bytes 385c onwards.
+        const Bytes stream = Keystream(Bytes(key.begin(), key.end()), (n + 383) / 384 * 385);
+        Bytes expected = plain;
+        for (std::size_t i = 0; i < n; ++i) expected[i] ^= stream[(i / 384) * 385 + i % 384];
+        ASSERT_EQ(ReadFile(dir / "enc"), expected) << n;
+        // Decryption is the same procedure, so it restores the file.
+        Rc4DecryptFile((dir / "enc").c_str(), (dir / "dec").c_str(), key.c_str());
+        ASSERT_EQ(ReadFile(dir / "dec"), plain) << n;
+    }
+}
+
+TEST(Rc4File, FailuresComeBeforeTheFilesAreTouched)
+{
+    TempDir dir;
+    const std::string plain = dir / "plain";
+    WriteFile(plain, Pattern(50));
+    EXPECT_EQ(ErrorOf([&] { Rc4EncryptFile(plain.c_str(), (dir / "out").c_str(), ""); }),
+              "FileCrypt ERROR: Key Data Length should be > 0!");
+    EXPECT_EQ(ErrorOf([&] { Rc4DecryptFile(plain.c_str(), (dir / "out").c_str(), nullptr); }),
+              "FileCrypt ERROR: Key Data Length should be > 0!");
+    EXPECT_FALSE(Exists(dir / "out"));
+
+    for (const std::string& other : {plain, (dir.Path() / "." / "plain").string()}) {
+        EXPECT_EQ(ErrorOf([&] { Rc4EncryptFile(plain.c_str(), other.c_str(), "k"); }),
+                  "Input and Output files cannot be the same " + plain + "!");
+        EXPECT_EQ(ReadFile(plain), Pattern(50));
+    }
+    const std::string missing = dir / "missing";
+    EXPECT_EQ(ErrorOf([&] { Rc4DecryptFile(missing.c_str(), (dir / "out").c_str(), "k"); }),
+              "Unable to open input file " + missing + "!");
+    EXPECT_FALSE(Exists(dir / "out"));
+    const std::string noFolder = dir / "nowhere/out";
+    EXPECT_EQ(ErrorOf([&] { Rc4EncryptFile(plain.c_str(), noFolder.c_str(), "k"); }),
+              "Unable to open output file " + noFolder + "!");
+#ifndef _WIN32
+    const std::string folder = dir.Path().string();
+    EXPECT_EQ(ErrorOf([&] { Rc4EncryptFile(folder.c_str(), (dir / "out").c_str(), "k"); }),
+              "Unable to read input file " + folder + "!");
+#endif
 }
 
 }  // namespace

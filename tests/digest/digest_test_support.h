@@ -1,14 +1,10 @@
 #pragma once
 
 // Helpers shared by the digest tests: the seven digests by the hash-type
-// numbers the library uses (1..7), hex output, scratch files.
+// numbers the library uses (1..7), hex output, test messages.
 
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -39,6 +35,8 @@ inline std::unique_ptr<IMessageDigest> MakeDigest(int type) {
     }
 }
 
+inline const unsigned char* U(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+
 inline std::string ToHex(const unsigned char* p, std::size_t n) {
     static const char digits[] = "0123456789abcdef";
     std::string s;
@@ -49,13 +47,17 @@ inline std::string ToHex(const unsigned char* p, std::size_t n) {
     return s;
 }
 
-// Digest of one message given in a single AddData call.
-inline std::string DigestHex(IMessageDigest& d, const std::string& message) {
+inline std::string FinalHex(IMessageDigest& d) {
     unsigned char out[64];
-    d.Reset();
-    d.AddData(reinterpret_cast<const unsigned char*>(message.data()), static_cast<std::int32_t>(message.size()));
     d.FinalDigest(out);
     return ToHex(out, static_cast<std::size_t>(d.DigestLength()));
+}
+
+// Digest of one message given in a single AddData call.
+inline std::string DigestHex(IMessageDigest& d, const std::string& message) {
+    d.Reset();
+    d.AddData(U(message), static_cast<std::int32_t>(message.size()));
+    return FinalHex(d);
 }
 
 inline std::string DigestHex(int type, const std::string& message) {
@@ -74,27 +76,5 @@ inline std::string PseudoRandomBytes(std::size_t n, std::uint32_t seed) {
     }
     return s;
 }
-
-// A file in the temporary folder, removed again by the destructor.
-class ScratchFile {
-public:
-    explicit ScratchFile(const std::string& contents, const std::string& tag = "mg_digest") {
-        // Test executables run side by side: a random part keeps their files apart.
-        static std::mt19937 random{std::random_device{}()};
-        m_path = (std::filesystem::temp_directory_path() / (tag + "_" + std::to_string(random()) + ".bin")).string();
-        std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
-        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    }
-    ~ScratchFile() {
-        std::error_code ignored;
-        std::filesystem::remove(m_path, ignored);
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 }  // namespace mg::test

@@ -113,15 +113,13 @@ TEST(DigestKnownAnswers, MillionALong) {
         auto d = MakeDigest(v.type);
         for (int i = 0; i < 1000; ++i)
             d->AddData(reinterpret_cast<const unsigned char*>(piece.data()), static_cast<std::int32_t>(piece.size()));
-        unsigned char out[64];
-        d->FinalDigest(out);
-        EXPECT_EQ(ToHex(out, static_cast<std::size_t>(d->DigestLength())), v.hex) << HashName(v.type);
+        EXPECT_EQ(FinalHex(*d), v.hex) << HashName(v.type);
     }
 }
 
-// Messages of 'a' around the point where the length field no longer fits
-// behind the 0x80 marker. Values computed with Python's hashlib (OpenSSL)
-// and, for RIPEMD-128, with Crypto++ 8.7.
+// Messages of 'a' just before and at the point where the length field no
+// longer fits behind the 0x80 marker, and of one whole block. Values computed
+// with Python's hashlib (OpenSSL) and, for RIPEMD-128, with Crypto++ 8.7.
 struct PaddingVector {
     int type;
     int length;
@@ -131,44 +129,28 @@ struct PaddingVector {
 const PaddingVector kPadding[] = {
     {kMd5, 55, "ef1772b6dff9a122358552954ad0df65"},
     {kMd5, 56, "3b0c8ac703f828b04c6c197006d17218"},
-    {kMd5, 63, "b06521f39153d618550606be297466d5"},
     {kMd5, 64, "014842d480b571495a4a0363793f7367"},
-    {kMd5, 65, "c743a45e0d2e6a95cb859adae0248435"},
     {kSha1, 55, "c1c8bbdc22796e28c0e15163d20899b65621d65a"},
     {kSha1, 56, "c2db330f6083854c99d4b5bfb6e8f29f201be699"},
-    {kSha1, 63, "03f09f5b158a7a8cdad920bddc29b81c18a551f5"},
     {kSha1, 64, "0098ba824b5c16427bd7a1122a5a442a25ec644d"},
-    {kSha1, 65, "11655326c708d70319be2610e8a57d9a5b959d3b"},
     {kSha256, 55, "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
     {kSha256, 56, "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
-    {kSha256, 63, "7d3e74a05d7db15bce4ad9ec0658ea98e3f06eeecf16b4c6fff2da457ddc2f34"},
     {kSha256, 64, "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
-    {kSha256, 65, "635361c48bb9eab14198e76ea8ab7f1a41685d6ad62aa9146d301d4f17eb0ae0"},
     {kRipemd128, 55, "418486955c126b27903aa01fef5d5d15"},
     {kRipemd128, 56, "6356ebd92cd62ee084789c6ec8eb3de3"},
-    {kRipemd128, 63, "f90233a12d38ee10c156db5554feefd2"},
     {kRipemd128, 64, "680716ac638f0d601982c696d37e5e56"},
-    {kRipemd128, 65, "e30ba165def257801f43c080912bd9e0"},
     {kRipemd160, 55, "0d8a8c9063a48576a7c97e9f95253a6e53ff6765"},
     {kRipemd160, 56, "e72334b46c83cc70bef979e15453706c95b888be"},
-    {kRipemd160, 63, "e640041293fe663b9bf3f8c21ffecac03819e6b2"},
     {kRipemd160, 64, "9dfb7d374ad924f3f88de96291c33e9abed53e32"},
-    {kRipemd160, 65, "99724bb11811e7166af38f671b6a082d8ab4960b"},
     {kSha384, 111, "3c37955051cb5c3026f94d551d5b5e2ac38d572ae4e07172085fed81f8466b8f90dc23a8ffcdea0b8d8e58e8fdacc80a"},
     {kSha384, 112, "187d4e07cb306103c69967bf544d0dfbe9042577599c73c330abc0cb64c61236d5ed565ee19119d8c31779a38f791fcd"},
-    {kSha384, 127, "9bd06b1763c2cf7aef40e795dc65bc96d59c41b537f3ad72ebdefd485476b5717c1aeb37c327fe9c1831b12b9efd08ae"},
     {kSha384, 128, "edb12730a366098b3b2beac75a3bef1b0969b15c48e2163c23d96994f8d1bef760c7e27f3c464d3829f56c0d53808b0b"},
-    {kSha384, 129, "39b6f5a7b0e781dbc419f72e49b30eaac10f2c98c4403bc610da31067fd1b48f324138c8615d2b496d08d73d5e865326"},
     {kSha512, 111,
      "fa9121c7b32b9e01733d034cfc78cbf67f926c7ed83e82200ef86818196921760b4beff48404df811b953828274461673c68d04e297b0eb7b2b4d60fc6b566a2"},
     {kSha512, 112,
      "c01d080efd492776a1c43bd23dd99d0a2e626d481e16782e75d54c2503b5dc32bd05f0f1ba33e568b88fd2d970929b719ecbb152f58f130a407c8830604b70ca"},
-    {kSha512, 127,
-     "828613968b501dc00a97e08c73b118aa8876c26b8aac93df128502ab360f91bab50a51e088769a5c1eff4782ace147dce3642554199876374291f5d921629502"},
     {kSha512, 128,
      "b73d1929aa615934e61a871596b3f3b33359f42b8175602e89f7e06e5f658a243667807ed300314b95cacdd579f3e33abdfbe351909519a846d465c59582f321"},
-    {kSha512, 129,
-     "4f681e0bd53cda4b5a2041cc8a06f2eabde44fb16c951fbd5b87702f07aeab611565b19c47fde30587177ebb852e3971bbd8d3fd30da18d71037dfbd98420429"},
 };
 
 TEST(DigestKnownAnswers, LengthsAroundPadding) {

@@ -1,10 +1,4 @@
 // HASH, HMAC and HASHFILE as the host calls them.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-
 #include "host_fixture.h"
 
 namespace mg::testing {
@@ -27,7 +21,6 @@ const char* const kAbc[] = {
 
 TEST_F(Hash, EveryTypeGivesItsPublishedDigest) {
     for (int type = 1; type <= 7; ++type) EXPECT_EQ(Hex(Bytes("HASH", {C("abc"), I(type)})), kAbc[type]) << type;
-    for (int type : {0, -1, 8, 1000}) EXPECT_EQ(Hex(Bytes("HASH", {C("abc"), I(type)})), kAbc[4]) << type;
     EXPECT_EQ(Hex(Bytes("HASH", {C("abc")})), kAbc[4]);
     EXPECT_EQ(Hex(Bytes("HASH", {C(""), I(5)})), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_NE(Bytes("HASH", {C(std::string("a\0b", 3)), I(1)}), Bytes("HASH", {C("a"), I(1)}));
@@ -77,32 +70,17 @@ TEST_F(Hash, HmacLeavesTheCallersKeyAlone) {
     host.FreeHandle(k);
 }
 
-struct TempFile {
-    std::filesystem::path path;
-    explicit TempFile(const std::string& contents, const std::string& name = "hashfile") {
-        path = std::filesystem::temp_directory_path() / ("mg_" + name + "_" + std::to_string(std::rand()));
-        std::ofstream(path, std::ios::binary).write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    }
-    ~TempFile() { std::filesystem::remove(path); }
-    std::string Name() const { return path.string(); }
-};
-
 TEST_F(Hash, HashFileEqualsHashOfTheContents) {
-    for (std::size_t size : {1u, 383u, 384u, 385u, 512u, 1024u, 1025u, 3u << 20}) {
+    TempDir dir;
+    const std::string file = dir.File("hashfile");
+    // An empty file gives the digest of the empty message, as HASH does.
+    for (std::size_t size : {0u, 1u, 383u, 384u, 385u, 512u, 1024u, 1025u, 3u << 20}) {
         std::string contents(size, '\0');
         for (std::size_t i = 0; i < size; ++i) contents[i] = static_cast<char>(i * 2654435761u >> 13);
-        TempFile file(contents);
+        WriteFile(file, contents);
         for (int type = 1; type <= 7; ++type) {
-            ASSERT_EQ(Bytes("HASHFILE", {C(file.Name()), I(type)}), Bytes("HASH", {C(contents), I(type)}))
-                << size << " " << type;
+            ASSERT_EQ(Bytes("HASHFILE", {C(file), I(type)}), Bytes("HASH", {C(contents), I(type)})) << size << " " << type;
         }
-    }
-}
-
-TEST_F(Hash, HashFileOfAnEmptyFileIsTheEmptyMessageDigest) {
-    TempFile file("");
-    for (int type = 1; type <= 7; ++type) {
-        EXPECT_EQ(Bytes("HASHFILE", {C(file.Name()), I(type)}), Bytes("HASH", {C(""), I(type)})) << type;
     }
 }
 

@@ -1,15 +1,21 @@
+// What the host-level tests (functions, faults, stress) share: the library
+// loaded by the substitute host, as a program of the host sees it.
 #ifndef MG_TESTS_FUNCTIONS_HOST_FIXTURE_H
 #define MG_TESTS_FUNCTIONS_HOST_FIXTURE_H
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "hostsim/host.h"
+#include "marrowgate/host_abi.h"
+#include "tests/hostsim/temp_dir.h"
 
 namespace mg::testing {
 
 using hostsim::CallResult;
+using hostsim::Host;
 using hostsim::Value;
 
 inline std::string Hex(const std::string& bytes) {
@@ -28,11 +34,18 @@ inline Value C(std::string s) { return Value::Of(std::move(s)); }
 inline Value I(std::int32_t i) { return Value::Int(i); }
 inline Value L(bool b) { return Value::Bool(b); }
 
-// The library loaded by the substitute host, as a program of the host sees it.
+inline std::string ReadFile(const std::string& path) {
+    const std::vector<unsigned char> b = Slurp(path);
+    return std::string(b.begin(), b.end());
+}
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    Spill(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+}
+
 // Every test also checks that the calls left no handle behind.
 class HostTest : public ::testing::Test {
 protected:
-    hostsim::Host host;
+    Host host;
     std::size_t handlesAtStart = host.OccupiedHandles();
 
     void TearDown() override { EXPECT_EQ(host.OccupiedHandles(), handlesAtStart) << "handles leaked"; }
@@ -45,12 +58,16 @@ protected:
         return r.message;
     }
 
-    // The bytes a call returned; fails the test on an error.
-    std::string Bytes(const std::string& name, const std::vector<Value>& args) {
+    // The value a call returned; fails the test on an error.
+    Value Returned(const std::string& name, const std::vector<Value>& args) {
         CallResult r = host.Call(name, args);
         EXPECT_TRUE(r.ok()) << name << ": error " << r.error << " " << r.message;
-        EXPECT_EQ(r.value.kind, Value::Kind::Bytes) << name;
-        return r.value.bytes;
+        return r.value;
+    }
+    std::string Bytes(const std::string& name, const std::vector<Value>& args) {
+        const Value v = Returned(name, args);
+        EXPECT_EQ(v.kind, Value::Kind::Bytes) << name;
+        return v.bytes;
     }
 };
 

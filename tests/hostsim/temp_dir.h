@@ -5,7 +5,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mg::testing {
@@ -14,10 +16,12 @@ namespace mg::testing {
 class TempDir {
 public:
     TempDir() {
+        // Test executables run side by side: the random part keeps their folders apart.
         static std::atomic<int> counter{0};
+        static const unsigned process = std::random_device{}();
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        m_pPath = std::filesystem::temp_directory_path() /
-                  ("mg_tables_" + std::to_string(stamp) + "_" + std::to_string(counter++));
+        m_pPath = std::filesystem::temp_directory_path() / ("mg_tables_" + std::to_string(process) + "_" +
+                                                            std::to_string(stamp) + "_" + std::to_string(counter++));
         std::filesystem::create_directories(m_pPath);
     }
     ~TempDir() {
@@ -38,9 +42,13 @@ inline std::vector<unsigned char> Slurp(const std::string& path) {
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline void Spill(const std::string& path, const std::vector<unsigned char>& bytes) {
+inline void Spill(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void Spill(const std::string& path, const std::vector<unsigned char>& bytes) {
+    Spill(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace mg::testing

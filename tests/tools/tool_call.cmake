@@ -1,35 +1,23 @@
-# "call": expressions in the host's syntax, every literal form, nesting,
-# and results shown as the host shows them.
+# "call": expressions in the host's syntax, nesting, and results shown as the
+# host shows them. The literal forms themselves are unit-tested.
 include(${CMAKE_CURRENT_LIST_DIR}/tool_test.cmake)
 
 set(MD5_ABC 0h900150983CD24FB0D6963F7D28E17F72)
 mg_tool(ARGS call "HASH('abc', 2)" OUT 0hBA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD)
-# The three string delimiters, binary literals, joins, and any letter case.
-mg_tool(ARGS call "HASH('abc', 5)" OUT ${MD5_ABC})
 mg_tool(ARGS call "hash(\"abc\", 5)" OUT ${MD5_ABC})
-mg_tool(ARGS call "Hash([abc],5)" OUT ${MD5_ABC})
-mg_tool(ARGS call "HASH(0h616263, 5)" OUT ${MD5_ABC})
-mg_tool(ARGS call "HASH(0H6162 + 'c', 5)" OUT ${MD5_ABC})
-mg_tool(ARGS call "HASH('a' + \"b\" + [c], 5)" OUT ${MD5_ABC})
-mg_tool(ARGS call "HASH(('a' + 'b') + 'c', (5))" OUT ${MD5_ABC})
-mg_tool(ARGS call "HASH(\"it's\", 5)" OUT_LIKE "^0h[0-9A-F]+$" OUT_LEN 34)
-mg_tool(ARGS call "HASH(0h, 1)" OUT 0hDA39A3EE5E6B4B0D3255BFEF95601890AFD80709)
+mg_tool(ARGS call "Hash(0H6162 + [c], (5))" OUT ${MD5_ABC})
 
 # Numbers show as numbers; unary minus and '+' on numbers; a whole number
 # where an integer is declared is passed as one, as the host does.
 mg_tool(ARGS call "CRC('abc')" OUT 3395655888)
 mg_tool(ARGS call "CRC('abc', 1)" OUT 40406)
-mg_tool(ARGS call "CRC('abc', -1)" OUT 3395655888)
 mg_tool(ARGS call "CRC('abc', 0 + 1)" OUT 40406)
-mg_tool(ARGS call "CRC('abc', 1) + CRC('abc', 1)" OUT 80812)
 mg_tool(ARGS call "CRC('abc', CRC('', 2) + 1)" OUT 40406)
 mg_tool(ARGS call "-CRC('abc', 1)" OUT -40406)
 
 # Logicals.
 mg_tool(ARGS call "GENERATEKEY(12, .T.)" OUT_LIKE "^[a-z0-9]+$" OUT_LEN 12)
-mg_tool(ARGS call "GENERATEKEY(12, .f., .t.)" OUT_LIKE "^[a-zA-Z]+$" OUT_LEN 12)
-mg_tool(ARGS call "GENERATEKEY(3 + 4, .F., .F., .F.)" OUT_LIKE "^[a-z]+$" OUT_LEN 7)
-mg_tool(ARGS call "GENERATEKEY(0)" OUT_LIKE "^$")
+mg_tool(ARGS call "GENERATEKEY(3 + 4, .f., .t.)" OUT_LIKE "^[a-zA-Z]+$" OUT_LEN 7)
 
 # Nesting: results travel as raw bytes from one call into the next.
 mg_tool(ARGS call "DECRYPT(ENCRYPT('secret message', 'k3y', 4, 1, 2), 'k3y', 4, 1, 2)"
@@ -37,21 +25,14 @@ mg_tool(ARGS call "DECRYPT(ENCRYPT('secret message', 'k3y', 4, 1, 2), 'k3y', 4, 
 mg_tool(ARGS call "DECRYPT(ENCRYPT('printable', 'k', 1024), 'k', 1024)" OUT printable)
 mg_tool(ARGS call "HMAC('Hi There', 0h0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b, 2)"
         OUT 0hB0344C61D8DB38535CA8AFCEAF0BF12B881DC200C9833DA726E9376C2E32CFF7)
-mg_tool(ARGS call "HASH(HMAC('Hi There', 0h0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b, 2), 5)" OUT_VAR nested)
-mg_tool(ARGS call "HASH(0hB0344C61D8DB38535CA8AFCEAF0BF12B881DC200C9833DA726E9376C2E32CFF7, 5)" OUT "${nested}")
 
 # A function that returns nothing shows the host's default result.
 mg_write(plain.txt "call me")
 mg_tool(ARGS call "ENCRYPTFILE('plain.txt', 'plain.bin', 'k', 1024)" OUT ".T.")
 mg_tool(ARGS call "DECRYPTFILE('plain.bin', 'back.txt', 'k', 1024)" OUT ".T.")
-mg_expect_same_file(plain.txt back.txt)
-mg_tool(ARGS call "HASHFILE('plain.txt', 5) + HASH('call me', 5)" OUT_VAR twice)
-string(LENGTH "${twice}" length)
-mg_expect_equal("length of two joined MD5 digests in 0h form" "${length}" 66)
+mg_expect_file_hex(back.txt 63616c6c206d65)
 mg_tool(ARGS call "CRC('x')" -o crc.txt OUT_LIKE "^$")
-mg_tool(ARGS crc x OUT_VAR crc_x)
-mg_hex_of("${crc_x}\n" expected)
-mg_expect_file_hex(crc.txt "${expected}")
+mg_expect_file_hex(crc.txt 313539313637313035340a)
 
 # Syntax and unknown functions are usage errors, found before anything runs;
 # failures of the calls come back as the library or the host reports them.
@@ -68,7 +49,6 @@ mg_tool(ARGS call "NOSUCH(1)" RC 2 ERR_LIKE "unknown function NOSUCH; the librar
 mg_tool(ARGS call "HASH" RC 2 ERR_LIKE "'\\(' expected after HASH")
 mg_tool(ARGS call RC 2 ERR_LIKE "missing expression")
 mg_tool(ARGS call "HASH(1)" RC 1 ERR "Function argument value, type, or count is invalid")
-mg_tool(ARGS call "HASH()" RC 1 ERR "Function argument value, type, or count is invalid")
 mg_tool(ARGS call "HASH('a', 1, 2)" RC 1 ERR "Function argument value, type, or count is invalid")
 mg_tool(ARGS call "1 + 'a'" RC 1 ERR "Operator/operand type mismatch.")
 mg_tool(ARGS call "DECRYPT('abcde', 'k')" RC 1 ERR "Illegal Block Size!")

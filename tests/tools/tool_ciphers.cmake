@@ -1,5 +1,5 @@
-# ENCRYPT and DECRYPT through the tool: known ciphertexts, the library's
-# defaults, round trips and the errors that argument values can cause.
+# ENCRYPT and DECRYPT through the tool: cipher names and numbers, data, key
+# and IV sources, output forms, and the errors that argument values can cause.
 include(${CMAKE_CURRENT_LIST_DIR}/tool_test.cmake)
 
 # FIPS-197 appendix C, by cipher name and by the library's numbers.
@@ -8,10 +8,6 @@ mg_tool(ARGS encrypt --hex ${PLAIN} --key-hex 000102030405060708090a0b0c0d0e0f -
         OUT 69c4e0d86a7b0430d8cdb78070b4c55a)
 mg_tool(ARGS encrypt --hex ${PLAIN} --key-hex 000102030405060708090a0b0c0d0e0f -t 0 --block-size 16
         OUT 69c4e0d86a7b0430d8cdb78070b4c55a)
-mg_tool(ARGS encrypt --hex ${PLAIN} --key-hex 000102030405060708090a0b0c0d0e0f1011121314151617 -t aes192
-        OUT dda97ca4864cdfe06eaf70a0ec0d7191)
-mg_tool(ARGS encrypt --hex ${PLAIN} --key-hex 000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f
-        -t aes256 OUT 8ea2b7ca516745bfeafc49904b496089)
 mg_tool(ARGS decrypt --hex 8ea2b7ca516745bfeafc49904b496089
         --key-hex 000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f -t aes256 -f hex OUT ${PLAIN})
 # NIST SP 800-38A F.2.1: AES-128 CBC with an IV.
@@ -19,30 +15,17 @@ mg_tool(ARGS encrypt --hex 6bc1bee22e409f96e93d7e117393172a --key-hex 2b7e151628
         -m cbc --iv-hex 000102030405060708090a0b0c0d0e0f OUT 7649abac8119b246cee98e9b12e9197d)
 # The published Blowfish ECB set, the published XTEA set (big-endian words)
 # and RFC 6229 (RC4, 40-bit key, keystream offset 0).
-mg_tool(ARGS encrypt --hex 0000000000000000 --key-hex 0000000000000000 -t blowfish OUT 4ef997456198dd78)
 mg_tool(ARGS encrypt --hex 0123456789abcdef --key-hex fedcba9876543210 -t 4 OUT 0aceab0fc6a0a28d)
 mg_tool(ARGS encrypt --hex 4142434445464748 --key-hex 000102030405060708090a0b0c0d0e0f -t tea OUT 497df3d072612cb5)
 mg_tool(ARGS encrypt --hex 00000000000000000000000000000000 --key-hex 0102030405 -t rc4
         OUT b2396305f03dc027ccc3524a0a1118a8)
-mg_tool(ARGS decrypt --hex b2396305f03dc027ccc3524a0a1118a8 --key-hex 0102030405 -t 1024 -f hex
-        OUT 00000000000000000000000000000000)
 
-# The library's defaults: Rijndael with a 32-byte key and block, padding only
-# when the data is not whole blocks; unknown type numbers mean Rijndael.
+# Without options the tool passes nothing, and the library's defaults apply:
+# Rijndael with a 32-byte key and block, padding only partial blocks.
 string(REPEAT "a" 32 a32)
 mg_tool(ARGS encrypt ${a32} --key k OUT_LIKE "^[0-9a-f]+$" OUT_LEN 64 OUT_VAR default32)
 mg_tool(ARGS encrypt ${a32} --key k -t rijndael -m ecb -p zeros --key-size 32 --block-size 32 OUT "${default32}")
-mg_tool(ARGS encrypt ${a32} --key k -t 3 OUT "${default32}")
-mg_tool(ARGS encrypt ${a32} --key k -m 9 -p 7 --block-size 20 OUT "${default32}")
 mg_tool(ARGS encrypt ${a32}a --key k OUT_LIKE "^[0-9a-f]+$" OUT_LEN 128)
-# Type 0 alone keys with 16 bytes; with an explicit key size 0, with 32.
-mg_tool(ARGS encrypt ${a32} --key-hex 000102030405060708090a0b0c0d0e0f -t 0 OUT_VAR key16)
-mg_tool(ARGS encrypt ${a32} --key-hex 000102030405060708090a0b0c0d0e0f -t 0 --key-size 16 OUT "${key16}")
-mg_tool(ARGS encrypt ${a32} --key-hex 000102030405060708090a0b0c0d0e0f -t 0 --key-size 0 OUT_VAR key0)
-mg_tool(ARGS encrypt ${a32} --key-hex 000102030405060708090a0b0c0d0e0f -t 2 OUT "${key0}")
-if(key16 STREQUAL key0)
-  mg_fail("type 0 with key size 0 used a 16-byte key")
-endif()
 
 # Round trips: base64 out and in; files out and in; key and IV from files.
 mg_tool(ARGS encrypt "attack at dawn" --key secret -t blowfish -m cbc -p count -f base64 OUT_VAR sealed)
@@ -62,15 +45,10 @@ mg_tool(ARGS decrypt --in sealed.hex --in-format hex --key secret -t tea -m ofb 
 # RC4 keeps the length, and an IV makes no difference to it.
 mg_tool(ARGS encrypt --in plain.txt --key k -t rc4 OUT_LIKE "^[0-9a-f]+$" OUT_LEN 86 OUT_VAR rc4)
 mg_tool(ARGS encrypt --in plain.txt --key k -t rc4 --iv junk OUT "${rc4}")
-# An IV longer than the block is cut to it.
-mg_tool(ARGS encrypt abc --key k -m cbc --block-size 16 --iv-hex 000102030405060708090a0b0c0d0e0f OUT_VAR iv16)
-mg_tool(ARGS encrypt abc --key k -m cbc --block-size 16 --iv-hex 000102030405060708090a0b0c0d0e0fffff OUT "${iv16}")
 
 # Errors: the library's messages as they come (exit 1), usage errors (exit 2).
 mg_tool(ARGS encrypt abc --key= RC 1 ERR "FileCrypt ERROR: Key Data Length should be > 0!")
-mg_tool(ARGS encrypt abc --key= -t rc4 RC 1 ERR "FileCrypt ERROR: Key Data Length should be > 0!")
 mg_tool(ARGS encrypt --hex= --key k RC 1 ERR "Illegal Block Size!")
-mg_tool(ARGS decrypt abcde --key k RC 1 ERR "Illegal Block Size!")
 mg_tool(ARGS encrypt abc RC 2 ERR_LIKE "^marrowgate encrypt: missing key.*\nTry 'marrowgate encrypt --help'.$")
 mg_tool(ARGS encrypt abc --key k --key-hex 00 RC 2 ERR_LIKE "--key and --key-hex cannot be used together")
 mg_tool(ARGS encrypt abc --key k -t aes128 --key-size 32 RC 2 ERR_LIKE "aes128 fixes --key-size to 16")

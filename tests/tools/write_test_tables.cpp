@@ -1,6 +1,5 @@
 // Writes the table files that the tool's record cases open: a table in the
-// host's own form with a memo file, one in the dBase III form, and one whose
-// two varying fields split the same text differently.
+// host's own form with a memo file, and one in the dBase III form.
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -38,10 +37,6 @@ int main(int argc, char** argv) {
         stock.Append({Cell::Text("C"), Cell::Number(7)});
         WriteDbf(stock, folder + "/stock.dbf", DbfForm::kDBase3);
 
-        Table split({Field("LEFT", 'V', 3), Field("RIGHT", 'V', 3)});
-        split.Append({Cell::Text("AB"), Cell::Text("C")});
-        split.Append({Cell::Text("A"), Cell::Text("BC")});
-        WriteDbf(split, folder + "/split.dbf", DbfForm::kHost);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mg_write_test_tables: %s\n", e.what());
