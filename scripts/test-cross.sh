@@ -31,13 +31,22 @@ echo "== 64-bit Windows (marrowgate64.fll), tests under Wine"
 cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_MODULE_LINKER_FLAGS=-s >/dev/null
 cmake --build build-win64 -j"$jobs"
-status=0
-ctest --test-dir build-win64 --output-on-failure -j"$jobs" || status=$?
-# Leave no wineserver behind once the last test program has gone.
-wineserver=/usr/lib/wine/wineserver
+# One wineserver for the whole run. Left to itself, the server quits a few
+# seconds after its last client, and a test starting in that moment loses its
+# connection ("wine client error ... Connection reset by peer").
+wineserver=/usr/lib/wine/wineserver64
 [[ -x $wineserver ]] || wineserver=$(command -v wineserver || true)
-[[ -n $wineserver ]] && WINEPREFIX="$PWD/build-win64/wineprefix" "$wineserver" -w || true
-((status == 0)) || exit "$status"
+prefix="$PWD/build-win64/wineprefix"
+mkdir -p "$prefix"
+if [[ -n $wineserver ]]; then
+  WINEPREFIX="$prefix" "$wineserver" -p </dev/null >/dev/null 2>&1
+  trap 'WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true' EXIT
+fi
+ctest --test-dir build-win64 --output-on-failure -j"$jobs"
+if [[ -n $wineserver ]]; then
+  WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true
+  trap - EXIT
+fi
 ./scripts/check-windows-module.sh x86-64 build-win64/bin/marrowgate64.fll
 
 echo "== 32-bit Windows (marrowgate.fll)"

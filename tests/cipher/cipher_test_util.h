@@ -19,6 +19,7 @@
 #include "cipher/byte_order.h"
 #include "cipher/rijndael.h"
 #include "cipher/tea.h"
+#include "tests/hostsim/temp_dir.h"
 
 namespace mg::test {
 
@@ -50,6 +51,13 @@ inline Bytes RandomBytes(std::mt19937& rng, std::size_t n)
     Bytes b(n);
     for (auto& x : b) x = static_cast<unsigned char>(rng());
     return b;
+}
+
+// Reproducible bytes that look random.
+inline Bytes Pattern(std::size_t n, unsigned seed = 1)
+{
+    std::mt19937 rng(seed);
+    return RandomBytes(rng, n);
 }
 
 inline Bytes Slice(const Bytes& b, std::size_t from, std::size_t n = std::string::npos)
@@ -162,29 +170,9 @@ struct Ciphers {
     }
 };
 
-// A fresh folder under the system's temporary folder, removed with everything
-// in it at the end of the test. Names are unique across parallel test runs.
-class TempDir {
-public:
-    TempDir() {
-        std::random_device rd;
-        for (;;) {
-            m_path = std::filesystem::temp_directory_path() / ("mg_files_" + std::to_string(rd()) + std::to_string(rd()));
-            if (std::filesystem::create_directory(m_path)) break;
-        }
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
+// The shared scratch folder, with its files named as dir / "name".
+struct TempDir : mg::testing::TempDir {
+    std::string operator/(const std::string& name) const { return File(name); }
 };
 
 inline void WriteFile(const std::string& name, const Bytes& bytes) {

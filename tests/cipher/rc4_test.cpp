@@ -15,6 +15,7 @@ using test::Bytes;
 using test::ErrorOf;
 using test::Exists;
 using test::Hex;
+using test::Pattern;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -72,23 +73,13 @@ TEST(Rc4, KeyLengthsAtTheEdges)
     // One byte is used 256 times; beyond 256 bytes the key is not read.
     EXPECT_EQ(Keystream(Bytes{0x42}, 64), Keystream(Bytes(256, 0x42), 64));
     std::mt19937 rng(300);
-    Bytes longKey = test::RandomBytes(rng, 300);
-    const Bytes first = Keystream(longKey, 64);
-    for (std::size_t i = 256; i < 300; ++i) longKey[i] ^= 0xFF;
-    EXPECT_EQ(Keystream(longKey, 64), first);
-    EXPECT_EQ(Keystream(Bytes(longKey.begin(), longKey.begin() + 256), 64), first);
+    const Bytes longKey = test::RandomBytes(rng, 300);
+    EXPECT_EQ(Keystream(test::Slice(longKey, 0, 256), 64), Keystream(longKey, 64));
 
     Rc4State s;
     const unsigned char key[1] = {1};
     EXPECT_EQ(ErrorOf([&] { Rc4Setup(key, 0, s); }), "FileCrypt ERROR: Key Data Length should be > 0!");
     EXPECT_EQ(ErrorOf([&] { Rc4Setup(key, -1, s); }), "FileCrypt ERROR: Key Data Length should be > 0!");
-}
-
-Bytes Pattern(std::size_t n)
-{
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(i * 37 + (i >> 8));
-    return b;
 }
 
 TEST(Rc4File, EachChunkOf384BytesSkipsOneKeystreamByte)
@@ -126,7 +117,7 @@ TEST(Rc4File, FailuresComeBeforeTheFilesAreTouched)
               "FileCrypt ERROR: Key Data Length should be > 0!");
     EXPECT_FALSE(Exists(dir / "out"));
 
-    for (const std::string& other : {plain, (dir.Path() / "." / "plain").string()}) {
+    for (const std::string& other : {plain, dir / "./plain"}) {
         EXPECT_EQ(ErrorOf([&] { Rc4EncryptFile(plain.c_str(), other.c_str(), "k"); }),
                   "Input and Output files cannot be the same " + plain + "!");
         EXPECT_EQ(ReadFile(plain), Pattern(50));
@@ -139,7 +130,8 @@ TEST(Rc4File, FailuresComeBeforeTheFilesAreTouched)
     EXPECT_EQ(ErrorOf([&] { Rc4EncryptFile(plain.c_str(), noFolder.c_str(), "k"); }),
               "Unable to open output file " + noFolder + "!");
 #ifndef _WIN32
-    const std::string folder = dir.Path().string();
+    const std::string folder = dir / "folder";
+    std::filesystem::create_directory(folder);
     EXPECT_EQ(ErrorOf([&] { Rc4EncryptFile(folder.c_str(), (dir / "out").c_str(), "k"); }),
               "Unable to read input file " + folder + "!");
 #endif

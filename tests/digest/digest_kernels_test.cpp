@@ -8,19 +8,13 @@
 #include <cstring>
 #include <random>
 #include <span>
-#include <vector>
 
 #include "cpu/cpu_features.h"
 #include "digest/digest_kernels.h"
+#include "tests/digest/digest_test_support.h"
 
 namespace mg::test {
 namespace {
-
-std::vector<unsigned char> RandomBytes(std::size_t n, std::mt19937& random) {
-    std::vector<unsigned char> bytes(n);
-    for (auto& b : bytes) b = static_cast<unsigned char>(random());
-    return bytes;
-}
 
 // Runs every variant this CPU can execute against the portable one (the last
 // entry): random chaining words, random runs of blocks (odd and even counts,
@@ -31,7 +25,7 @@ int CompareWithPortable(std::span<const DigestKernel<Fn>> kernels, std::size_t b
     const CpuFeatures cpu = DetectCpu();
     const Fn portable = kernels.back().compress;
     std::mt19937 random(12345);
-    const std::vector<unsigned char> data = RandomBytes(40 * blockLength + 16, random);
+    const std::string data = PseudoRandomBytes(40 * blockLength + 16, 12345);
     int compared = 0;
     for (const auto& kernel : kernels.first(kernels.size() - 1)) {
         if (!kernel.usable(cpu)) continue;
@@ -43,7 +37,7 @@ int CompareWithPortable(std::span<const DigestKernel<Fn>> kernels, std::size_t b
             std::memcpy(actual, expected, sizeof actual);
             const std::size_t blocks = trial < 40 ? static_cast<std::size_t>(trial) : random() % 41;
             const std::size_t offset = random() % 16;
-            const unsigned char* p = data.data() + offset;
+            const unsigned char* p = U(data) + offset;
             portable(expected, p, blocks);
             if (trial % 2 == 0) {
                 kernel.compress(actual, p, blocks);
@@ -70,14 +64,13 @@ TEST(DigestKernels, ShaVariantsMatchPortable) {
     if (compared == 0) GTEST_SKIP() << "no accelerated variant runs on this CPU";
 }
 
+// A CPU without any extension gets the portable variant, which the comparison
+// above takes to be the last one. MD5 and RIPEMD have no other.
 TEST(DigestKernels, PortableIsLastAndAlwaysUsable) {
     const CpuFeatures none{};
-    EXPECT_EQ(ChooseKernel(Md5Kernels(), none), &Md5CompressPortable);
     EXPECT_EQ(ChooseKernel(Sha1Kernels(), none), &Sha1CompressPortable);
     EXPECT_EQ(ChooseKernel(Sha256Kernels(), none), &Sha256CompressPortable);
     EXPECT_EQ(ChooseKernel(Sha512Kernels(), none), &Sha512CompressPortable);
-    EXPECT_EQ(ChooseKernel(Ripemd128Kernels(), none), &Ripemd128CompressPortable);
-    EXPECT_EQ(ChooseKernel(Ripemd160Kernels(), none), &Ripemd160CompressPortable);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
-#include <vector>
 
 #include "digest/md5.h"
 #include "digest/message_digest.h"
@@ -66,14 +66,9 @@ inline std::string DigestHex(int type, const std::string& message) {
 }
 
 inline std::string PseudoRandomBytes(std::size_t n, std::uint32_t seed) {
+    std::mt19937 random(seed);
     std::string s(n, '\0');
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x >> 24);
-    }
+    for (auto& c : s) c = static_cast<char>(random());
     return s;
 }
 

@@ -27,12 +27,6 @@ protected:
     }
 };
 
-std::string Data(std::size_t n) {
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 29 + 3);
-    return s;
-}
-
 TEST_F(EncryptFile, BodyIsWhatEncryptGivesWithTheSameArguments) {
     // Below one chunk and with count padding (mode 2), the body is ENCRYPT's
     // result: this pins every argument position, the IV's included, and makes
@@ -40,7 +34,7 @@ TEST_F(EncryptFile, BodyIsWhatEncryptGivesWithTheSameArguments) {
     // Blowfish and TEA) those of the file functions.
     constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
     constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
-    const std::string data = Data(100);
+    const std::string data = Pattern(100);
     Write("plain", data);
     const std::vector<std::vector<Value>> argumentSets = {
         {C("key"), I(2), I(1), I(2), I(24), I(16), C("an iv given here")},
@@ -62,7 +56,7 @@ TEST_F(EncryptFile, BodyIsWhatEncryptGivesWithTheSameArguments) {
 }
 
 TEST_F(EncryptFile, Rc4KeepsTheLengthAndTakesTheKeyUpToItsFirstZero) {
-    const std::string data = Data(1000);
+    const std::string data = Pattern(1000);
     Write("plain", data);
     Run("ENCRYPTFILE", "plain", "enc", {C(std::string("ab\0cd", 5)), I(1024), I(3), I(4)});
     EXPECT_EQ(Read("enc").size(), data.size());
@@ -75,7 +69,7 @@ TEST_F(EncryptFile, Rc4KeepsTheLengthAndTakesTheKeyUpToItsFirstZero) {
 }
 
 TEST_F(EncryptFile, NamesAreTakenExactly) {
-    Write("plain", Data(50));
+    Write("plain", Pattern(50));
     // Trailing blanks belong to the name (Windows itself drops them).
     Run("ENCRYPTFILE", "plain", "enc ", {C("k")});
     EXPECT_TRUE(Exists("enc "));
@@ -83,11 +77,11 @@ TEST_F(EncryptFile, NamesAreTakenExactly) {
     EXPECT_FALSE(Exists("enc"));
 #endif
     Run("DECRYPTFILE", "enc ", "dec  ", {C("k")});
-    EXPECT_EQ(Read("dec  "), Data(50));
+    EXPECT_EQ(Read("dec  "), Pattern(50));
 }
 
 TEST_F(EncryptFile, ErrorsReachTheHostWithTheirTexts) {
-    Write("plain", Data(50));
+    Write("plain", Pattern(50));
     const std::string plain = Name("plain");
     EXPECT_EQ(Error("ENCRYPTFILE", {C(plain), C(Name("out")), C("")}), "FileCrypt ERROR: Key Data Length should be > 0!");
     EXPECT_EQ(Error("ENCRYPTFILE", {C(plain), C(Name("out")), C(""), I(1024)}),
@@ -101,7 +95,7 @@ TEST_F(EncryptFile, ErrorsReachTheHostWithTheirTexts) {
               "FileCrypt ERROR: The same File for Input and Output " + plain + "!");
     EXPECT_EQ(Error("ENCRYPTFILE", {C(plain), C(Name("./plain")), C("k"), I(1024)}),
               "Input and Output files cannot be the same " + plain + "!");
-    EXPECT_EQ(Read("plain"), Data(50));
+    EXPECT_EQ(Read("plain"), Pattern(50));
 
     Run("ENCRYPTFILE", "plain", "enc", {C("right")});
     Write("existing", "keep me");

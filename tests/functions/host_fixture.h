@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "hostsim/expression_evaluator.h"
 #include "hostsim/host.h"
+#include "hostsim/table.h"
+#include "hostsim/work_areas.h"
 #include "marrowgate/host_abi.h"
 #include "tests/hostsim/temp_dir.h"
 
@@ -30,6 +33,13 @@ inline std::string Unhex(const std::string& hex) {
     return out;
 }
 
+// Bytes of every value in no order a cipher or digest treats specially.
+inline std::string Pattern(std::size_t n) {
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 29 + i / 251 + 3);
+    return s;
+}
+
 inline Value C(std::string s) { return Value::Of(std::move(s)); }
 inline Value I(std::int32_t i) { return Value::Int(i); }
 inline Value L(bool b) { return Value::Bool(b); }
@@ -39,7 +49,16 @@ inline std::string ReadFile(const std::string& path) {
     return std::string(b.begin(), b.end());
 }
 inline void WriteFile(const std::string& path, const std::string& bytes) {
-    Spill(path, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+    Spill(path, std::string_view(bytes));
+}
+
+// ORDERS: ID I, CUSTOMER C(6), NOTES M, TOTAL N(8,2); one record.
+inline hostsim::Table Orders(const std::string& customer = "ACME", const std::string& notes = "call first") {
+    using hostsim::Cell;
+    using hostsim::Field;
+    hostsim::Table t({Field("ID", 'I'), Field("CUSTOMER", 'C', 6), Field("NOTES", 'M'), Field("TOTAL", 'N', 8, 2)});
+    t.Append({Cell::Integer(7), Cell::Text(customer), Cell::Text(notes), Cell::Number(19.9)});
+    return t;
 }
 
 // Every test also checks that the calls left no handle behind.
@@ -69,6 +88,15 @@ protected:
         EXPECT_EQ(v.kind, Value::Kind::Bytes) << name;
         return v.bytes;
     }
+};
+
+// A host that answers expressions from the tables open in its work areas.
+class TableHostTest : public HostTest {
+protected:
+    hostsim::WorkAreas areas;
+    hostsim::ExpressionEvaluator evaluator{areas};
+
+    TableHostTest() { evaluator.AttachTo(host); }
 };
 
 }  // namespace mg::testing
