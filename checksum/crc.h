@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 
 namespace mg {
 
@@ -16,8 +17,12 @@ std::uint32_t Crc32Buffer(const unsigned char* data, std::uint32_t length);
 std::uint16_t Crc16String(const unsigned char* data, std::size_t length);
 
 // CRC of a file's bytes as stored (read in binary mode, NUL bytes included);
-// 0 when the file cannot be opened. A read error ends the data early.
+// 0 when the file cannot be opened or a read fails.
 std::uint32_t Crc32File(const char* path);
 std::uint16_t Crc16File(const char* path);
+
+// The same over a stream from its position to its end; 0 when a read fails.
+std::uint32_t Crc32Stream(std::istream& in);
+std::uint16_t Crc16Stream(std::istream& in);
 
 }  // namespace mg

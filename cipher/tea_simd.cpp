@@ -8,11 +8,15 @@
 #include "cpu/cpu_features.h"
 
 #if defined(__i386__) || defined(__x86_64__)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #define MG_TEA_X86 1
 #endif
 

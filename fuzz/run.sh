@@ -14,8 +14,7 @@ build=${MG_FUZZ_BUILD:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_PROJECT_marrowgate_INCLUDE="$root/fuzz/hook.cmake" \
-  -DMG_SANITIZE=address,undefined,fuzzer-no-link -DMG_BUILD_TESTS=OFF -DMG_BUILD_TOOLS=OFF \
-  -DCMAKE_CXX_FLAGS=-Wno-unknown-warning-option >/dev/null
+  -DMG_SANITIZE=address,undefined,fuzzer-no-link -DMG_BUILD_TESTS=OFF -DMG_BUILD_TOOLS=OFF >/dev/null
 cmake --build "$build" -j2 --target fuzzers >/dev/null
 
 targets=("$@")

@@ -1,4 +1,6 @@
 // The library's only export and its load/unload sequence.
+#include <atomic>
+
 #include "host/dispatcher.h"
 #include "host/thread_context.h"
 #include "marrowgate/host_abi.h"
@@ -10,7 +12,8 @@
 #endif
 
 namespace {
-bool g_loaded = false;
+// Read by every call on any thread, written by load and unload.
+std::atomic<bool> g_loaded{false};
 }
 
 extern "C" MG_EXPORT std::int32_t MG_FASTCALL DispatchAPI(mg::abi::HostRequest* request) {

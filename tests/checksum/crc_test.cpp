@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
 #include "checksum/crc.h"
@@ -96,6 +98,33 @@ TEST(CrcFile, UnreadableGivesZero) {
     const std::string folder = dir.File("");
     EXPECT_EQ(Crc32File(folder.c_str()), 0u);
     EXPECT_EQ(Crc16File(folder.c_str()), 0);
+}
+
+// A stream that delivers its bytes and then, instead of an end, a failing
+// read: the device error that a disk or a network share can give.
+class FailingAfter : public std::streambuf {
+public:
+    explicit FailingAfter(std::string bytes) : bytes_(std::move(bytes)) {
+        setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
+    }
+
+protected:
+    int_type underflow() override { throw std::runtime_error("read error"); }
+
+private:
+    std::string bytes_;
+};
+
+TEST(CrcFile, AReadErrorPartWayGivesZeroNotTheCrcOfThePartRead) {
+    const std::string contents = RandomBytes(100000, 7);
+    FailingAfter failing(contents);
+    std::istream in(&failing);
+    EXPECT_EQ(Crc32Stream(in), 0u);
+    FailingAfter failing16(contents);
+    std::istream in16(&failing16);
+    EXPECT_EQ(Crc16Stream(in16), 0);
+    std::istringstream whole(contents);
+    EXPECT_EQ(Crc32Stream(whole), BitwiseCrc32(contents)) << "a clean end is no error";
 }
 
 }  // namespace
