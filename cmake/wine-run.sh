@@ -31,7 +31,8 @@ if [ ! -f "$prefix/system.reg" ]; then
   (
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
-      # Not with the lock: Wine's services outlive wineboot while a server runs.
+      # Wine's services outlive wineboot while a server runs: they must not
+      # inherit the lock, or every later run would wait for it.
       "$wine" wineboot --init >/dev/null 2>&1 9>&- || true
     fi
   ) 9>"$prefix.lock"
