@@ -13,20 +13,6 @@ namespace {
 
 enum Position { kData = 1, kKey = 2, kType = 3, kIv = 8 };
 
-void ReturnBytes(abi::MemHandle handle, std::int32_t length) {
-    abi::HostValue v{};
-    v.type = 'C';
-    v.length = length;
-    v.handle = handle;
-    host::ReturnValue(v);
-}
-
-abi::MemHandle AllocOrRaise(std::size_t size) {
-    const abi::MemHandle h = host::AllocHandle(size);
-    if (h == 0) host::RaiseError(abi::kErrorCannotGrow);
-    return h;
-}
-
 // RC4 works in place on the data argument, which it then returns.
 void Rc4InPlace(const Arguments& args, const unsigned char* key, std::int32_t keyLength, bool terminate) {
     const abi::MemHandle data = args.Handle(kData);
@@ -37,7 +23,7 @@ void Rc4InPlace(const Arguments& args, const unsigned char* key, std::int32_t ke
     ScopedWipe wipeState(state);  // the permutation gives the key stream away
     Rc4Setup(key, keyLength, state);
     Rc4Crypt(lock.data(), length, state);
-    ReturnBytes(data, length);
+    host::ReturnValue(host::TextValue('C', data, length));
 }
 
 void Run(abi::ParamBlock* params, bool encrypt) {
@@ -71,14 +57,14 @@ void Run(abi::ParamBlock* params, bool encrypt) {
     host::HandleLock in(data);
     if (total != length) cipher.Pad(in.data(), length);
 
-    host::OwnedHandle result(AllocOrRaise(static_cast<std::size_t>(total)));
+    host::OwnedHandle result(host::AllocOrRaise(static_cast<std::size_t>(total)));
     host::HandleLock out(result.get());
     if (encrypt) {
         cipher.Encrypt(in.data(), out.data(), total);
     } else {
         cipher.Decrypt(in.data(), out.data(), total);
     }
-    ReturnBytes(result.get(), total);
+    host::ReturnValue(host::TextValue('C', result.get(), total));
 }
 
 }  // namespace

@@ -48,8 +48,7 @@ void MG_FASTCALL GENERATEKEY(abi::ParamBlock* params) {
     // The key is drawn straight into the handle the host receives: no copy of
     // it stays behind in the library's memory, and a length the host cannot
     // take fails at once instead of after drawing it.
-    host::OwnedHandle result(host::AllocHandle(n + 1));
-    if (!result) host::RaiseError(abi::kErrorCannotGrow);
+    host::OwnedHandle result(host::AllocOrRaise(n + 1));
     {
         host::HandleLock lock(result.get());
         unsigned char* key = lock.data();
@@ -69,11 +68,7 @@ void MG_FASTCALL GENERATEKEY(abi::ParamBlock* params) {
         }
         key[n] = 0;
     }
-    abi::HostValue v{};
-    v.type = 'H';
-    v.length = static_cast<std::int32_t>(n);
-    v.handle = result.get();
-    host::ReturnValue(v);
+    host::ReturnValue(host::TextValue('H', result.get(), static_cast<std::int32_t>(n)));
     result.release();  // the host owns it now
 }
 

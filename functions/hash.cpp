@@ -19,15 +19,10 @@ IMessageDigest& ChosenDigest(const Arguments& args, int typeAt) {
 
 // Hands `length` digest bytes to the host as a character value.
 void ReturnDigest(const unsigned char* digest, std::int32_t length) {
-    host::OwnedHandle result(host::AllocHandle(static_cast<std::size_t>(length)));
-    if (!result) host::RaiseError(abi::kErrorCannotGrow);
+    host::OwnedHandle result(host::AllocOrRaise(static_cast<std::size_t>(length)));
     host::HandleLock lock(result.get());
     std::memcpy(lock.data(), digest, static_cast<std::size_t>(length));
-    abi::HostValue v{};
-    v.type = 'C';
-    v.length = length;
-    v.handle = result.get();
-    host::ReturnValue(v);
+    host::ReturnValue(host::TextValue('C', result.get(), length));
 }
 
 constexpr std::size_t kMaxDigest = 64;

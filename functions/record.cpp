@@ -75,14 +75,9 @@ std::string CallerAlias(const Arguments& args) {
 // A character value holding `bytes`, in a handle that `owned` frees; the byte
 // behind them is NUL, so the value also reads as a terminated text.
 abi::HostValue CharacterValue(const std::string& bytes, host::OwnedHandle& owned) {
-    owned.reset(host::AllocHandle(bytes.size() + 1));
-    if (!owned) host::RaiseError(abi::kErrorCannotGrow);
+    owned.reset(host::AllocOrRaise(bytes.size() + 1));
     std::memcpy(host::HandleToPointer(owned.get()), bytes.data(), bytes.size());
-    abi::HostValue value{};
-    value.type = 'C';
-    value.length = static_cast<std::int32_t>(bytes.size());
-    value.handle = owned.get();
-    return value;
+    return host::TextValue('C', owned.get(), static_cast<std::int32_t>(bytes.size()));
 }
 
 // Runs HASH or CRC on the call's own block with the record string as its

@@ -74,16 +74,11 @@ void ReturnNumber(std::int16_t width, std::int32_t decimals, double value) {
 
 void ReturnString(const char* text) {
     const std::size_t length = std::strlen(text);
-    OwnedHandle handle(AllocHandle(length + 1));
     // Returning nothing would leave the host's default result standing in for
     // the text, a failure that looks like success.
-    if (!handle) RaiseError(abi::kErrorCannotGrow);
+    OwnedHandle handle(AllocOrRaise(length + 1));
     std::memcpy(HandleToPointer(handle.get()), text, length + 1);
-    abi::HostValue v{};
-    v.type = 'H';
-    v.length = static_cast<std::int32_t>(length);
-    v.handle = handle.get();
-    ReturnValue(v);
+    ReturnValue(TextValue('H', handle.get(), static_cast<std::int32_t>(length)));
     handle.release();  // the host owns it now
 }
 
@@ -97,6 +92,20 @@ std::int32_t Evaluate(abi::HostValue& result, const char* expression) {
     const abi::Word status = SendRequest(abi::kEvaluate, AddressWord(&filled), AddressWord(expression));
     result = filled;
     return static_cast<std::int32_t>(status);
+}
+
+abi::MemHandle AllocOrRaise(std::size_t size) {
+    const abi::MemHandle handle = AllocHandle(size);
+    if (handle == 0) RaiseError(abi::kErrorCannotGrow);
+    return handle;
+}
+
+abi::HostValue TextValue(char type, abi::MemHandle handle, std::int32_t length) {
+    abi::HostValue v{};
+    v.type = type;
+    v.length = length;
+    v.handle = handle;
+    return v;
 }
 
 void ResizeOrRaise(abi::MemHandle handle, std::size_t size) {

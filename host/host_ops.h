@@ -27,6 +27,11 @@ void ReturnString(const char* text);
 // 0 and the filled result, or the host's error number.
 std::int32_t Evaluate(abi::HostValue& result, const char* expression);
 
+// AllocHandle that raises host error 182 when no handle can be had.
+abi::MemHandle AllocOrRaise(std::size_t size);
+// A value of type `type` ('C', or 'H' as ReturnString gives) holding the
+// first `length` bytes of `handle`.
+abi::HostValue TextValue(char type, abi::MemHandle handle, std::int32_t length);
 // Raises host error 182 unless the handle can be made `size` bytes long.
 void ResizeOrRaise(abi::MemHandle handle, std::size_t size);
 // Grows the handle by one byte and stores a zero behind its `length` bytes,

@@ -180,17 +180,6 @@ private:
 
 Expression::Expression(const std::string& text) { m_root = Parser(text).ParseAll(); }
 
-void Expression::CollectFunctions(const Node& node, std::vector<std::string>& names) {
-    if (node.kind == Node::Kind::Call) names.push_back(node.name);
-    for (const Node& child : node.children) CollectFunctions(child, names);
-}
-
-std::vector<std::string> Expression::Functions() const {
-    std::vector<std::string> names;
-    CollectFunctions(m_root, names);
-    return names;
-}
-
 void Expression::Check(const Node& node, Library& library) const {
     if (node.kind == Node::Kind::Call && !library.Has(node.name)) {
         std::string known;

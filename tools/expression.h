@@ -24,9 +24,6 @@ public:
     // when a call fails or the operands of '+' do not fit.
     hostsim::Value Evaluate(Library& library) const;
 
-    // The functions named in the text, upper-cased, in order of appearance.
-    std::vector<std::string> Functions() const;
-
 private:
     struct Node {
         enum class Kind { Literal, Call, Join, Negate };
@@ -40,7 +37,6 @@ private:
 
     hostsim::Value Run(const Node& node, Library& library) const;
     void Check(const Node& node, Library& library) const;
-    static void CollectFunctions(const Node& node, std::vector<std::string>& names);
 
     Node m_root;
 };
