@@ -1,9 +1,6 @@
-// Every accelerated path against the portable reference, byte for byte: the
-// block ciphers on each implementation tier (Rijndael with all key and block
-// sizes, Blowfish, TEA; every mode; data fed in calls split where the input
-// says, encrypting and decrypting, in place or not), each compression
-// function variant of the digests, and each CRC engine. Only the variants
-// this CPU can run take part.
+// Every accelerated path this CPU can run against the portable one, byte for
+// byte: the block ciphers on each tier (all sizes and modes, split calls, in
+// place or not), each digest compression variant and each CRC engine.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -21,13 +18,9 @@
 namespace mg::fuzz {
 namespace {
 
-const CpuFeatures& Machine() {
-    static const CpuFeatures features = DetectCpu();
-    return features;
-}
+const CpuFeatures& Machine() { static const CpuFeatures features = DetectCpu(); return features; }
 
-// Initializes one object held to the portable code and one allowed `tier`
-// the same way, runs both over the same data in the same calls and compares.
+// One object held to the portable code and one allowed `tier`, over the same data in the same calls.
 template <class Cipher, class Initialize>
 void Compare(Cipher (&pair)[2], std::int32_t tier, Initialize initialize, FuzzInput& in) {
     Cipher& portable = pair[0];
@@ -78,22 +71,17 @@ void CheckCiphers(FuzzInput& in) {
     switch (in.Byte() % 3) {
         case 0: {
             const std::int32_t keySize = in.Pick(kSizes), blockSize = in.Pick(kSizes);
-            Compare(rijndael, tier, [&](CRijndael& c) {
-                c.Initialize(k, keyLength, iv.data(), keySize, blockSize, mode, 0);
-            }, in);
+            const auto init = [&](CRijndael& c) { c.Initialize(k, keyLength, iv.data(), keySize, blockSize, mode, 0); };
+            Compare(rijndael, tier, init, in);
             break;
         }
         case 1: {
             const std::uint32_t words[2] = {LoadBe32(iv.data()), LoadBe32(iv.data() + 4)};
-            Compare(blowfish, tier, [&](CBlowfish& c) {
-                c.Initialize(k, keyLength, words, mode % 4, 0);
-            }, in);
+            Compare(blowfish, tier, [&](CBlowfish& c) { c.Initialize(k, keyLength, words, mode % 4, 0); }, in);
             break;
         }
         default:
-            Compare(tea, tier, [&](CTea& c) {
-                c.Initialize(k, keyLength, iv.data(), mode % 4, 0);
-            }, in);
+            Compare(tea, tier, [&](CTea& c) { c.Initialize(k, keyLength, iv.data(), mode % 4, 0); }, in);
             break;
     }
 }

@@ -1,9 +1,7 @@
-// The chunked reader over streams of any length, with any buffer size and any
-// sequence of chunk lengths, legal or not. Checked: the chunks joined are the
-// stream exactly; only an illegal length is refused, and it changes nothing;
-// a chunk is shorter than asked for only with the end flag, which then stays
-// and lets no more data through. (The exact call on which the flag rises for
-// the library's own shape is pinned by the unit tests.)
+// The chunked reader over any stream, buffer size and chunk lengths. Checked:
+// the chunks joined are the stream; only an illegal length is refused, changing
+// nothing; a chunk falls short only with the end flag, which then stays and
+// lets no more data through.
 #include <cstdint>
 #include <optional>
 #include <sstream>
@@ -18,8 +16,7 @@ namespace mg::fuzz {
 namespace {
 
 void RunOne(FuzzInput& in) {
-    // Mostly the library's own shape (1024, 384), often small shapes that make
-    // many seams out of a short input, sometimes illegal ones.
+    // The library's shape (1024, 384), small ones with many seams, illegal ones.
     std::int32_t size = 1024;
     std::int32_t defaultLen = 384;
     switch (in.Byte() % 4) {

@@ -12,16 +12,6 @@ void Fail(const std::string& what) {
     std::abort();
 }
 
-std::uint16_t FuzzInput::U16() {
-    const std::uint16_t lo = Byte();
-    return static_cast<std::uint16_t>(lo | Byte() << 8);
-}
-
-std::uint32_t FuzzInput::U32() {
-    const std::uint32_t lo = U16();
-    return lo | static_cast<std::uint32_t>(U16()) << 16;
-}
-
 std::int32_t FuzzInput::Integer() {
     switch (Byte() % 8) {
         case 0: return std::numeric_limits<std::int32_t>::min();

@@ -1,7 +1,4 @@
-# Adds the fuzz targets to a configure of the repository without a change to
-# the top-level CMakeLists.txt: pass
-#   -DCMAKE_PROJECT_marrowgate_INCLUDE=<repo>/fuzz/hook.cmake
-# (fuzz/run.sh does). The targets are defined once every library target
-# exists, at the end of the top-level file.
+# Adds the fuzz targets, once every library target exists, to a configure given
+# -DCMAKE_PROJECT_marrowgate_INCLUDE=<repo>/fuzz/hook.cmake (as fuzz/run.sh does).
 set(MG_FUZZ_DIR "${CMAKE_CURRENT_LIST_DIR}")
 cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL include "${MG_FUZZ_DIR}/targets.cmake")

@@ -1,10 +1,6 @@
-// The library against OpenSSL's libcrypto wherever OpenSSL has the same
-// algorithm: AES (Rijndael with a 16-byte block) in ECB, CBC, CFB-128 and OFB
-// with 16/24/32-byte keys, Blowfish in the four modes, RC4, the digests MD5,
-// SHA-1, SHA-256, SHA-384, SHA-512 and RIPEMD-160, and HMAC with each of
-// them (through the HMAC function as the host calls it). Data is fed in calls
-// split where the input says, since the chain (and the digest state) must
-// carry across calls exactly as the library documents.
+// The library against OpenSSL's libcrypto wherever both have the algorithm:
+// AES in the four modes, Blowfish, RC4, the digests, and HMAC through the HMAC
+// function as the host calls it; data fed in calls split where the input says.
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
@@ -82,8 +78,7 @@ void CheckAes(FuzzInput& in) {
         at += step;
     }
     if (back != plain) Fail("AES decryption does not restore the plaintext");
-    // In place, as ENCRYPT does not but callers may.
-    c.ResetChain();
+    c.ResetChain();  // in place, as callers may
     ByteVector inPlace = plain;
     c.Encrypt(inPlace.data(), inPlace.data(), static_cast<std::int32_t>(inPlace.size()));
     if (inPlace != out) Fail("AES in place differs");
@@ -130,8 +125,7 @@ void CheckRc4(FuzzInput& in) {
     if (!plain.empty() && buf != Evp(EVP_rc4(), key, nullptr, plain)) Fail("RC4 differs");
 }
 
-// A digest as the library's class, by its number for HMAC and by its OpenSSL name.
-struct Digest {
+struct Digest {  // the library's class, its number for HMAC, its OpenSSL name
     IMessageDigest& ours;
     std::int32_t number;
     const char* openssl;

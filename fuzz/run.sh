@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang and libFuzzer (in build-fuzz/) and runs
-# each one for the given time, starting from its seed corpus in fuzz/corpus/
-# (inputs of long runs, minimised with -merge=1 -use_counters=0).
-# New inputs go to build-fuzz/corpus/<target>/, crashes to build-fuzz/artifacts/.
+# Builds the libFuzzer targets with clang in build-fuzz/ (or $MG_FUZZ_BUILD) and runs each
+# from its seeds in fuzz/corpus/ (long runs' inputs, minimised with -merge=1 -use_counters=0);
+# new inputs go to <build>/corpus/, faults to <build>/artifacts/ and a non-zero exit.
 #   fuzz/run.sh [seconds per target, default 30] [target ...]
-# Exits non-zero when a target finds a fault (the input is kept as artifact).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -34,7 +32,6 @@ for t in "${targets[@]}"; do
   log="$build/$t.log"
   if "$build/bin/$t" "$build/corpus/$t" "${seeds[@]}" -max_total_time="$seconds" -timeout=20 \
        -rss_limit_mb=3072 -print_final_stats=1 -artifact_prefix="$build/artifacts/$t-" >"$log" 2>&1; then
-    # The last status line: executions, coverage, features, corpus.
     grep -E '^#[0-9]+' "$log" | tail -1
     grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$log" || true
   else

@@ -14,22 +14,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void RemoveFolder();
-
 const std::string& Folder() {
     static const std::string* folder = [] {
         auto* path = new std::string((fs::temp_directory_path() / "mg-fuzz-XXXXXX").string());
         if (mkdtemp(path->data()) == nullptr) throw std::runtime_error("cannot create " + *path);
-        // libFuzzer ends the process with exit(), and no target ever lets go of its files before.
-        std::atexit(RemoveFolder);
+        // libFuzzer ends the process with exit(), and no target lets go of its files before.
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(Folder(), ignored);
+        });
         return path;
     }();
     return *folder;
-}
-
-void RemoveFolder() {
-    std::error_code ignored;
-    fs::remove_all(Folder(), ignored);
 }
 
 }  // namespace

@@ -1,15 +1,11 @@
-# The libFuzzer targets, included at the end of the top-level configure by
-# fuzz/hook.cmake (MG_FUZZ_DIR is the fuzz folder). Everything is compiled
-# with the coverage instrumentation of fuzzer-no-link; only the fuzz programs
-# link libFuzzer's main.
+# The libFuzzer targets, included by fuzz/hook.cmake at the end of the configure;
+# only the fuzz programs link libFuzzer's main.
 if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(STATUS "fuzz targets need clang; skipped")
   return()
 endif()
 
-# clang links no sanitizer runtime into shared objects: the module's
-# sanitizer symbols come from the fuzz program that loads it, so the module
-# cannot insist on having every symbol resolved at link time.
+# The module's sanitizer symbols come from the fuzz program that loads it.
 get_target_property(_module_link_options marrowgate LINK_OPTIONS)
 if(_module_link_options)
   list(REMOVE_ITEM _module_link_options "-Wl,-z,defs")

@@ -1,9 +1,6 @@
-// The folding CRC engines against the portable tables: every length across
-// the folding thresholds, unaligned data, registers carried in from earlier
-// data (which is all that feeding data in pieces asks of them), and for the
-// CRC-16 of a value the first NUL at every position around the engines'
-// block boundaries. Run once as is and once with MG_PORTABLE=1
-// (test_checksum_portable).
+// The folding CRC engines against the portable tables: every length across the
+// folding thresholds, unaligned data, carried-in registers, and for the CRC-16
+// of a value the first NUL at every position around the block boundaries.
 
 #include <gtest/gtest.h>
 
@@ -38,8 +35,6 @@ std::vector<const CrcKernels*> AcceleratedKernels() {
 
 const CrcKernels& Portable() { return AllCrcKernels().back(); }
 
-// The portable tables' own values are the check values of the public
-// routines in the test_checksum_portable run.
 TEST(CrcKernels, SelectionFallsBackToPortable) { EXPECT_EQ(&ChooseCrcKernels(CpuFeatures{}), &Portable()); }
 
 TEST(CrcKernels, EveryLengthAlignmentAndCarriedRegister) {
@@ -81,17 +76,6 @@ TEST(CrcKernels, Crc16OfValueStopsAtTheFirstNulWherever) {
         }
         for (std::size_t length : {std::size_t{0}, std::size_t{63}, std::size_t{256}, std::size_t{4999}})
             ASSERT_EQ(k->crc16UntilNul(0x1234, text.data(), length), Portable().crc16(0x1234, text.data(), length));
-    }
-}
-
-// The public routines, whichever variant this run chose, against the
-// portable tables.
-TEST(CrcKernels, PublicRoutinesMatchPortable) {
-    std::mt19937 random(3);
-    const std::vector<unsigned char> data = RandomBytes(200000, random, false);
-    for (std::size_t n : {1u, 64u, 255u, 256u, 1000u, 65536u, 199999u}) {
-        EXPECT_EQ(Crc32Buffer(data.data(), static_cast<std::uint32_t>(n)), Portable().crc32(0, data.data(), n)) << n;
-        EXPECT_EQ(Crc16String(data.data(), n), Portable().crc16UntilNul(0, data.data(), n)) << n;
     }
 }
 

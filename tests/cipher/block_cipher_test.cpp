@@ -9,15 +9,7 @@
 namespace mg {
 namespace {
 
-using test::Bytes;
-using test::Ciphers;
-using test::Config;
-using test::DecryptWith;
-using test::EncryptWith;
-using test::ErrorOf;
-using test::Kind;
-using test::RandomBytes;
-using test::Slice;
+using namespace test;
 
 const char* const kNotInitialized = "FileCrypt ERROR: Encryption/Decryption Object not Initialized!";
 const Kind kKinds[] = {Kind::kRijndael, Kind::kBlowfish, Kind::kTea};
@@ -27,8 +19,7 @@ TEST(BlockCipherChecks, EverythingFailsBeforeInitialize)
     for (Kind kind : kKinds) {
         Ciphers ciphers;
         IBlockCipher& c = ciphers.Of(kind);
-        unsigned char buf[32] = {};
-        unsigned char out[32] = {};
+        unsigned char buf[32] = {}, out[32] = {};
         EXPECT_EQ(ErrorOf([&] { c.Encrypt(buf, out, 8); }), kNotInitialized);
         EXPECT_EQ(ErrorOf([&] { c.Decrypt(buf, out, 8); }), kNotInitialized);
         // The initialisation check comes before the length check.
@@ -67,7 +58,7 @@ TEST(BlockCipherChecks, InitializeChecksRunInOrder)
         for (const auto& k : cases) {
             if (k.only != 0 && k.only != group) continue;
             const Config c{kind, k.mode, k.padding, k.keySize, k.blockSize};
-            EXPECT_EQ(ErrorOf([&] { ciphers.Use(c, k.key, k.keyLength); }), k.error) << test::Describe(c);
+            EXPECT_EQ(ErrorOf([&] { ciphers.Use(c, k.key, k.keyLength); }), k.error) << Describe(c);
         }
         EXPECT_FALSE(ciphers.Of(kind).IsInitialized());
         const Config highest{kind, kind == Kind::kRijndael ? 4 : 3, 4, 16, 16};
@@ -86,10 +77,10 @@ TEST(BlockCipherChecks, BadLengthsWriteNothingAndKeepTheChain)
             Bytes out(96, 0xEE);
             EXPECT_EQ(ErrorOf([&] { cipher.Encrypt(in.data(), out.data(), len); }), "Illegal Block Size!") << len;
             EXPECT_EQ(ErrorOf([&] { cipher.Decrypt(in.data(), out.data(), len); }), "Illegal Block Size!") << len;
-            EXPECT_EQ(out, Bytes(96, 0xEE)) << test::Describe(c);
+            EXPECT_EQ(out, Bytes(96, 0xEE)) << Describe(c);
         }
         const Bytes block = Slice(in, 0, static_cast<std::size_t>(bs));
-        EXPECT_EQ(EncryptWith(cipher, block), EncryptWith(fresh.Use(c, key, iv), block)) << test::Describe(c);
+        EXPECT_EQ(EncryptWith(cipher, block), EncryptWith(fresh.Use(c, key, iv), block)) << Describe(c);
     }
 }
 
@@ -115,13 +106,13 @@ TEST(BlockCipherInitialize, FailureLeavesKeyIvChainAndSettingsInForce)
         }
         const Bytes otherKey = RandomBytes(rng, 16), otherIv = RandomBytes(rng, 32);
         for (const Config& b : bad)
-            EXPECT_NE(ErrorOf([&] { tried.Use(b, otherKey, otherIv); }), "<no exception>") << test::Describe(b);
+            EXPECT_NE(ErrorOf([&] { tried.Use(b, otherKey, otherIv); }), "<no exception>") << Describe(b);
         EXPECT_EQ(cipher.Padding(), 3);
 
         // The chain continues where it stood, and after a reset the old IV is back.
-        EXPECT_EQ(EncryptWith(cipher, rest), EncryptWith(reference, rest)) << test::Describe(c);
+        EXPECT_EQ(EncryptWith(cipher, rest), EncryptWith(reference, rest)) << Describe(c);
         cipher.ResetChain();
-        EXPECT_EQ(EncryptWith(cipher, head), first) << test::Describe(c);
+        EXPECT_EQ(EncryptWith(cipher, head), first) << Describe(c);
     }
 }
 
@@ -143,12 +134,12 @@ TEST(BlockCipherModes, EachCipherKeepsItsChainRule)
             IBlockCipher& cipher = split.Use(c, key, iv);
             const Bytes first = EncryptWith(cipher, block);
             const Bytes second = EncryptWith(cipher, block);
-            EXPECT_EQ(first, Slice(one, 0, bs)) << test::Describe(c);
+            EXPECT_EQ(first, Slice(one, 0, bs)) << Describe(c);
             EXPECT_NE(Slice(one, bs), first) << "blocks chain within a call";
-            EXPECT_EQ(second, kind == Kind::kBlowfish ? first : Slice(one, bs)) << test::Describe(c);
+            EXPECT_EQ(second, kind == Kind::kBlowfish ? first : Slice(one, bs)) << Describe(c);
             cipher.ResetChain();
-            EXPECT_EQ(DecryptWith(cipher, first), block) << test::Describe(c);
-            EXPECT_EQ(DecryptWith(cipher, second), block) << test::Describe(c);
+            EXPECT_EQ(DecryptWith(cipher, first), block) << Describe(c);
+            EXPECT_EQ(DecryptWith(cipher, second), block) << Describe(c);
         }
     }
 }
@@ -157,7 +148,7 @@ TEST(BlockCipherModes, EachCipherKeepsItsChainRule)
 TEST(BlockCipherModes, InPlaceEqualsSeparateBuffers)
 {
     std::mt19937 rng(2024);
-    for (Config c : test::Shapes()) {
+    for (Config c : Shapes()) {
         for (c.mode = 0; c.mode <= c.HighestMode(); ++c.mode) {
             const Bytes key = RandomBytes(rng, 1 + rng() % 64), iv = RandomBytes(rng, 32);
             const Bytes plain = RandomBytes(rng, static_cast<std::size_t>(c.Block()) * (1 + rng() % 20));
@@ -169,12 +160,12 @@ TEST(BlockCipherModes, InPlaceEqualsSeparateBuffers)
             Bytes inPlace = plain;
             cipher.ResetChain();
             cipher.Encrypt(inPlace.data(), inPlace.data(), len);
-            EXPECT_EQ(inPlace, separate) << test::Describe(c);
+            EXPECT_EQ(inPlace, separate) << Describe(c);
             cipher.ResetChain();
-            EXPECT_EQ(DecryptWith(cipher, separate), plain) << test::Describe(c);
+            EXPECT_EQ(DecryptWith(cipher, separate), plain) << Describe(c);
             cipher.ResetChain();
             cipher.Decrypt(inPlace.data(), inPlace.data(), len);
-            EXPECT_EQ(inPlace, plain) << test::Describe(c);
+            EXPECT_EQ(inPlace, plain) << Describe(c);
         }
     }
 }
@@ -201,8 +192,8 @@ TEST(BlockCipherPad, WritesTheBytesOfEachMode)
         const auto padded = static_cast<std::size_t>(k.length) + k.tail.size();
         EXPECT_EQ(cipher.Pad(buf.data(), k.length), static_cast<std::int32_t>(padded));
         EXPECT_EQ(Slice(buf, 0, static_cast<std::size_t>(k.length)), Bytes(static_cast<std::size_t>(k.length), 0xAB));
-        EXPECT_EQ(Slice(buf, static_cast<std::size_t>(k.length), k.tail.size()), k.tail) << test::Describe(k.config);
-        EXPECT_EQ(Slice(buf, padded), Bytes(160 - padded, 0xAB)) << test::Describe(k.config);
+        EXPECT_EQ(Slice(buf, static_cast<std::size_t>(k.length), k.tail.size()), k.tail) << Describe(k.config);
+        EXPECT_EQ(Slice(buf, padded), Bytes(160 - padded, 0xAB)) << Describe(k.config);
     }
     // Random filler (mode 4) never draws 0xFF, and the count ends it.
     Ciphers ciphers;

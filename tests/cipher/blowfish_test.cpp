@@ -8,10 +8,7 @@
 namespace mg {
 namespace {
 
-using test::Bytes;
-using test::DecryptWith;
-using test::EncryptWith;
-using test::Hex;
+using namespace test;
 
 const std::uint32_t kZeroIv[2] = {0, 0};
 
@@ -71,8 +68,8 @@ TEST(BlowfishKnownAnswers, EricYoungCbc)
 TEST(BlowfishKey, LongKeysCountWithTheirFirst56Bytes)
 {
     std::mt19937 rng(56);
-    const Bytes longKey = test::RandomBytes(rng, 70);
-    const Bytes block = test::RandomBytes(rng, 64);
+    const Bytes longKey = RandomBytes(rng, 70);
+    const Bytes block = RandomBytes(rng, 64);
     CBlowfish a, b;
     a.Initialize(longKey.data(), 70, kZeroIv, 0, 0);
     b.Initialize(longKey.data(), 56, kZeroIv, 0, 0);

@@ -1,9 +1,9 @@
-// Small helpers shared by the cipher tests, and scratch files for the file
-// operations.
+// Helpers shared by the cipher tests, and scratch files for the file operations.
 #ifndef MG_TESTS_CIPHER_TEST_UTIL_H
 #define MG_TESTS_CIPHER_TEST_UTIL_H
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -25,24 +25,16 @@ namespace mg::test {
 
 using Bytes = std::vector<unsigned char>;
 
+// Hex digits to bytes; blanks may group the digits for reading.
 inline Bytes Hex(const std::string& text)
 {
+    std::string digits;
+    for (char c : text)
+        if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
+    if (digits.size() % 2 != 0) throw std::invalid_argument("odd number of hex digits");
     Bytes out;
-    int high = -1;
-    for (char c : text) {
-        int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else continue;  // blanks group the digits for reading
-        if (high < 0) {
-            high = v;
-        } else {
-            out.push_back(static_cast<unsigned char>(high * 16 + v));
-            high = -1;
-        }
-    }
-    if (high >= 0) throw std::invalid_argument("odd number of hex digits");
+    for (std::size_t i = 0; i < digits.size(); i += 2)
+        out.push_back(static_cast<unsigned char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -66,8 +58,7 @@ inline Bytes Slice(const Bytes& b, std::size_t from, std::size_t n = std::string
     return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + n));
 }
 
-// Runs f and returns the message of the std::runtime_error it throws, or
-// "<no exception>".
+// The message of the std::runtime_error that f throws, or "<no exception>".
 template <class F>
 std::string ErrorOf(F&& f)
 {
@@ -125,9 +116,8 @@ inline std::vector<Config> Shapes()
     return shapes;
 }
 
-// One object of each cipher, as the library keeps them. Use initialises the
-// one that `c` names, with the IV given as bytes (Blowfish takes them as two
-// big-endian words), at most at implementation tier `limit`.
+// One object of each cipher. Use initialises the one that `c` names, the IV
+// given as bytes (Blowfish takes two big-endian words), at most at tier `limit`.
 struct Ciphers {
     CRijndael rijndael;
     CBlowfish blowfish;
@@ -170,16 +160,12 @@ struct Ciphers {
     }
 };
 
-// The shared scratch folder, with its files named as dir / "name".
+// A scratch folder whose files are named as dir / "name".
 struct TempDir : mg::testing::TempDir {
     std::string operator/(const std::string& name) const { return File(name); }
 };
 
-inline void WriteFile(const std::string& name, const Bytes& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("test setup: cannot write " + name);
-}
+inline void WriteFile(const std::string& name, const Bytes& bytes) { mg::testing::Spill(name, bytes); }
 
 inline Bytes ReadFile(const std::string& name) {
     std::ifstream in(name, std::ios::binary);

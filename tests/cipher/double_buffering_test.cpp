@@ -1,16 +1,8 @@
 // The chunked reader: chunk contents, the call on which the end flag rises
 // (the encrypted file format depends on it), and its errors.
-
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <stdexcept>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "cipher/double_buffering.h"
 #include "cipher_test_util.h"
@@ -34,8 +26,7 @@ struct ReaderRun {
     bool readFailed = false;
 };
 
-// Reads the whole stream the way the file operations do, up to the call that
-// raises the end flag.
+// Reads the stream as the file operations do, up to the call that raises the end flag.
 ReaderRun ReadAll(std::istream& in, std::int32_t size, std::int32_t chunk) {
     std::vector<unsigned char> buffer(static_cast<std::size_t>(size));
     std::vector<unsigned char> dest(static_cast<std::size_t>(chunk));
@@ -61,10 +52,8 @@ ReaderRun ReadAll(const std::string& contents, std::int32_t size, std::int32_t c
     return ReadAll(in, size, chunk);
 }
 
-// The reader without its ring: bytes read so far form one line, a read of a
-// half buffer happens whenever the next chunk would reach the end of what
-// has been read, and the end of the stream is known once a read comes back
-// short.
+// The reader without its ring: a half buffer is read whenever the next chunk
+// would reach the end of what has been read; a short read marks the end.
 std::vector<Call> Model(std::int64_t length, std::int32_t size, std::int32_t chunk) {
     const std::int64_t half = size / 2;
     std::int64_t available = std::min(half, length);
@@ -112,8 +101,7 @@ TEST(DoubleBuffering, EndFlagTableForTheLibrarysSizes) {
     }
 }
 
-// Every length up to a few buffers, for the library's sizes and some others
-// (odd chunks that never align with the halves, the largest chunk, one byte).
+// Every length up to a few buffers, for the library's sizes and odd ones.
 TEST(DoubleBuffering, AgreesWithLinearModel) {
     const std::pair<std::int32_t, std::int32_t> shapes[] = {{1024, 384}, {1024, 512}, {1024, 1},
                                                             {16, 3},     {16, 8},     {10, 5},
@@ -139,7 +127,7 @@ TEST(DoubleBuffering, ConstructionErrorsInOrder) {
     const std::string notOpen = "CDoubleBuffering: Referenced File not Opened or in Bad State!";
     const std::string badData = "CDoubleBuffering: Illegal Construction Data!";
 
-    // The size is checked before the stream, the stream before the chunk length.
+    // The size is checked first, then the stream, then the chunk length.
     EXPECT_EQ(ErrorOf([&] { CDoubleBuffering r(missing, buffer, 1023, 384); }), even);
     EXPECT_EQ(ErrorOf([&] { CDoubleBuffering r(good, buffer, -3, 384); }), even);
     EXPECT_EQ(ErrorOf([&] { CDoubleBuffering r(missing, buffer, 1024, 0); }), notOpen);
@@ -179,9 +167,8 @@ TEST(DoubleBuffering, GetDataLengthChecks) {
     EXPECT_FALSE(reader.ReadFailed());
 }
 
-// A source that fails after a number of bytes, as a disk error would. The
-// stream drops the bytes of the read that failed, so the data handed out is
-// a shorter prefix; what matters is that the failure is reported.
+// A source that fails after a number of bytes, as a disk error would; the data
+// handed out may be a shorter prefix, but the failure must be reported.
 class FailingBuffer : public std::streambuf {
 public:
     FailingBuffer(std::string data, std::size_t failAt) : m_data(std::move(data)), m_failAt(failAt) {}

@@ -1,6 +1,5 @@
-// Whole-file encryption with the block ciphers: the header, the body as an
-// independent computation sees it, round trips at the lengths where chunks and
-// padding meet, and what every failure leaves behind.
+// Whole-file encryption with the block ciphers: header, body, round trips where
+// chunks and padding meet, and what every failure leaves behind.
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -10,19 +9,7 @@
 namespace mg {
 namespace {
 
-using test::Bytes;
-using test::Ciphers;
-using test::Config;
-using test::Describe;
-using test::ErrorOf;
-using test::Exists;
-using test::Hex;
-using test::Kind;
-using test::Pattern;
-using test::ReadFile;
-using test::Slice;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 // The plaintext as the format pads it, for the padding modes without random
 // bytes: every non-empty text ends with a count n of 1..B bytes to drop.
@@ -122,40 +109,32 @@ TEST(FileBody, IsThePaddedPlaintextEncryptedChunkByChunk) {
     }
 }
 
-// Encrypts `plain` from a file and back; the result must be the input exactly.
-void ExpectRoundTrip(Ciphers& ciphers, const TempDir& dir, const Config& c, const Bytes& plain,
-                     const Bytes& key, const Bytes& iv) {
-    WriteFile(dir / "plain", plain);
-    IBlockCipher& cipher = ciphers.Use(c, key, iv);
-    cipher.EncryptFile((dir / "plain").c_str(), (dir / "enc").c_str());
-    cipher.DecryptFile((dir / "enc").c_str(), (dir / "dec").c_str());
-    ASSERT_TRUE(ReadFile(dir / "dec") == plain) << Describe(c) << " length " << plain.size();
-#ifndef _WIN32
-    // Fresh files each time: truncating a written file makes some Linux file
-    // systems flush it to disk at close, which slows these loops down. (Under
-    // Wine removing costs more than truncating.)
-    for (const char* name : {"plain", "enc", "dec"}) std::filesystem::remove(dir / name);
-#endif
-}
-
 TEST(FileRoundTrip, EveryCipherModePaddingAndLength) {
     TempDir dir;
     Ciphers ciphers;
     const Bytes key = {'r', 'o', 'u', 'n', 'd', 0, 't', 'r', 'i', 'p'};
     const Bytes iv = Pattern(32, 11);
     const Bytes source = Pattern(2048, 5);
-    // Every combination runs three of the lengths in turn (the whole product
-    // is too slow where file calls are emulated): each cipher shape and mode
-    // meets every length, and each padding mode most of them.
+    // Each combination takes three of the lengths in turn (the whole product is
+    // too slow where file calls are emulated).
     std::size_t turn = 0;
-    for (Config c : test::Shapes()) {
+    for (Config c : Shapes()) {
         const std::size_t b = static_cast<std::size_t>(c.Block());
         const std::size_t lengths[] = {0, 1, b - 1, b, b + 1, 383, 384, 385, 768, 1535, 1536, 1920, 2048};
         for (c.mode = 0; c.mode < 4; ++c.mode) {
             for (c.padding = 0; c.padding < 5; ++c.padding) {
                 for (int i = 0; i < 3; ++i) {
-                    const std::size_t length = lengths[turn++ % std::size(lengths)];
-                    ExpectRoundTrip(ciphers, dir, c, Slice(source, 0, length), key, iv);
+                    const Bytes plain = Slice(source, 0, lengths[turn++ % std::size(lengths)]);
+                    WriteFile(dir / "plain", plain);
+                    IBlockCipher& cipher = ciphers.Use(c, key, iv);
+                    cipher.EncryptFile((dir / "plain").c_str(), (dir / "enc").c_str());
+                    cipher.DecryptFile((dir / "enc").c_str(), (dir / "dec").c_str());
+                    ASSERT_TRUE(ReadFile(dir / "dec") == plain) << Describe(c) << " length " << plain.size();
+#ifndef _WIN32
+                    // Fresh files: truncating a written file makes some Linux file systems flush
+                    // it at close (under Wine removing costs more).
+                    for (const char* name : {"plain", "enc", "dec"}) std::filesystem::remove(dir / name);
+#endif
                 }
             }
         }
@@ -171,8 +150,7 @@ long PeakResidentKiB() {
     return -1;
 }
 
-// Writes and compares the 256 MiB a mebibyte at a time, so that only the
-// file operations themselves could make memory grow.
+// A mebibyte at a time, so that only the file operations could make memory grow.
 void WriteStream(const std::string& name, std::uint64_t size) {
     std::ofstream out(name, std::ios::binary);
     const Bytes piece = Pattern(1 << 20, 3);
@@ -215,22 +193,12 @@ TEST(FileRoundTripLong, QuarterGibibyteInConstantMemory) {
     }
 }
 
-// A file made by hand: header, then one Encrypt of `plain` (whole blocks).
-void WriteRawFile(IBlockCipher& cipher, const std::string& name, const Bytes& plain) {
-    Bytes file = Header(cipher);
-    Bytes body(plain.size());
-    cipher.ResetChain();
-    cipher.Encrypt(plain.data(), body.data(), static_cast<std::int32_t>(plain.size()));
-    file.insert(file.end(), body.begin(), body.end());
-    WriteFile(name, file);
-}
-
 TEST(FileDecrypt, LastByteIsDroppedAsACountOnlyWhenItCanBeOne) {
     TempDir dir;
     Ciphers ciphers;
     IBlockCipher& cipher = ciphers.Use({Kind::kTea, 1, 2}, {'c'});
-    // (body length, last plaintext byte, bytes dropped). 768 bytes end in a
-    // full chunk that the reader hands out without its end flag.
+    // (body length, last plaintext byte, bytes dropped); 768 bytes end in a full
+    // chunk that comes without the end flag.
     const struct {
         std::size_t length;
         unsigned char last;
@@ -241,7 +209,12 @@ TEST(FileDecrypt, LastByteIsDroppedAsACountOnlyWhenItCanBeOne) {
     for (const auto& k : cases) {
         Bytes plain = Pattern(k.length);
         plain.back() = k.last;
-        WriteRawFile(cipher, dir / "raw", plain);
+        // A file made by hand: header, then the whole blocks in one Encrypt.
+        Bytes file = Header(cipher);
+        cipher.ResetChain();
+        const Bytes body = EncryptWith(cipher, plain);
+        file.insert(file.end(), body.begin(), body.end());
+        WriteFile(dir / "raw", file);
         cipher.DecryptFile((dir / "raw").c_str(), (dir / "dec").c_str());
         EXPECT_EQ(ReadFile(dir / "dec"), Slice(plain, 0, k.length - k.dropped))
             << k.length << " bytes ending in " << int(k.last);
@@ -290,11 +263,7 @@ TEST(FileDecrypt, HeaderMismatchLeavesAnyOutputAsItWas) {
     } wrong[] = {
         {made, {'w', 'r', 'o', 'n', 'g'}, "enc"},
         {{Kind::kRijndael, 1, 3, 32, 32}, key, "enc"},
-        {{Kind::kRijndael, 0, 2, 32, 32}, key, "enc"},
-        {{Kind::kRijndael, 1, 2, 16, 32}, key, "enc"},
         {{Kind::kRijndael, 1, 2, 32, 16}, key, "enc"},
-        {{Kind::kTea, 1, 2}, key, "enc"},
-        {{Kind::kBlowfish, 1, 2}, key, "enc"},
         {{Kind::kTea, 1, 2}, key, "bf"},
     };
     for (const auto& w : wrong) {
@@ -318,7 +287,6 @@ TEST(FileDecrypt, HeaderMismatchLeavesAnyOutputAsItWas) {
               "FileCrypt ERROR: File " + (dir / "short") + " cannot be Correctly Decrypted!");
 }
 
-// Runs EncryptFile or DecryptFile and returns its error text.
 std::string FileError(IBlockCipher& cipher, bool encrypt, const std::string& in, const std::string& out) {
     return ErrorOf([&] {
         if (encrypt) {

@@ -11,14 +11,7 @@
 namespace mg {
 namespace {
 
-using test::Bytes;
-using test::ErrorOf;
-using test::Exists;
-using test::Hex;
-using test::Pattern;
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
+using namespace test;
 
 Bytes Keystream(const Bytes& key, std::size_t n)
 {
@@ -51,7 +44,7 @@ TEST(Rc4KnownAnswers, Rfc6229)
 {
     for (const auto& v : kRfc6229) {
         const Bytes stream = Keystream(Hex(v.key), v.offset + 16);
-        EXPECT_EQ(test::Slice(stream, v.offset), Hex(v.stream)) << v.key << " @" << v.offset;
+        EXPECT_EQ(Slice(stream, v.offset), Hex(v.stream)) << v.key << " @" << v.offset;
     }
 }
 
@@ -73,8 +66,8 @@ TEST(Rc4, KeyLengthsAtTheEdges)
     // One byte is used 256 times; beyond 256 bytes the key is not read.
     EXPECT_EQ(Keystream(Bytes{0x42}, 64), Keystream(Bytes(256, 0x42), 64));
     std::mt19937 rng(300);
-    const Bytes longKey = test::RandomBytes(rng, 300);
-    EXPECT_EQ(Keystream(test::Slice(longKey, 0, 256), 64), Keystream(longKey, 64));
+    const Bytes longKey = RandomBytes(rng, 300);
+    EXPECT_EQ(Keystream(Slice(longKey, 0, 256), 64), Keystream(longKey, 64));
 
     Rc4State s;
     const unsigned char key[1] = {1};

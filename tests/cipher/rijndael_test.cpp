@@ -8,11 +8,7 @@
 namespace mg {
 namespace {
 
-using test::Bytes;
-using test::DecryptWith;
-using test::EncryptWith;
-using test::Hex;
-using test::Slice;
+using namespace test;
 
 const Bytes kZeroIv(32, 0);
 
@@ -105,32 +101,12 @@ TEST(RijndaelKnownAnswers, Sp800_38aModesAcrossCalls)
     }
 }
 
-TEST(RijndaelInitialize, KeyIsRepeatedOrCutToKeySize)
-{
-    std::mt19937 rng(40);
-    const Bytes longKey = test::RandomBytes(rng, 40);
-    const struct {
-        Bytes given, meant;
-        std::int32_t keySize;
-    } cases[] = {
-        {Hex("a1b2c3"), Hex("a1b2c3a1b2c3a1b2c3a1b2c3a1b2c3a1"), 16},
-        {longKey, Slice(longKey, 0, 32), 32},
-    };
-    for (const auto& k : cases) {
-        CRijndael a, b;
-        a.Initialize(k.given.data(), static_cast<std::int32_t>(k.given.size()), kZeroIv.data(), k.keySize, 32, 0, 0);
-        b.Initialize(k.meant.data(), k.keySize, kZeroIv.data(), k.keySize, 32, 0, 0);
-        const Bytes block = test::RandomBytes(rng, 32);
-        EXPECT_EQ(EncryptWith(a, block), EncryptWith(b, block)) << k.given.size() << " key bytes";
-    }
-}
-
 TEST(RijndaelModes, ModeFourRunsAsEcb)
 {
     std::mt19937 rng(4);
-    const Bytes key = test::RandomBytes(rng, 32);
-    const Bytes iv = test::RandomBytes(rng, 32);
-    const Bytes plain = test::RandomBytes(rng, 96);
+    const Bytes key = RandomBytes(rng, 32);
+    const Bytes iv = RandomBytes(rng, 32);
+    const Bytes plain = RandomBytes(rng, 96);
     CRijndael four, ecb;
     four.Initialize(key.data(), 32, iv.data(), 32, 24, 4, 0);
     ecb.Initialize(key.data(), 32, kZeroIv.data(), 32, 24, 0, 0);

@@ -6,10 +6,7 @@
 namespace mg {
 namespace {
 
-using test::Bytes;
-using test::DecryptWith;
-using test::EncryptWith;
-using test::Hex;
+using namespace test;
 
 const Bytes kZeroIv(8, 0);
 

@@ -16,24 +16,6 @@ const int kAllTypes[] = {kSha1, kSha256, kSha384, kSha512, kMd5, kRipemd128, kRi
 
 const char* const kClassOf[] = {"", "CSHA", "CSHA", "CSHA", "CSHA", "CMD5", "CRIPEMD", "CRIPEMD"};
 
-TEST(DigestContract, ChunkingDoesNotChangeTheDigest) {
-    const std::string message = PseudoRandomBytes(1500, 7);
-    for (int type : kAllTypes) {
-        const std::string whole = DigestHex(type, message);
-        auto d = MakeDigest(type);
-        const std::size_t plans[][6] = {{1, 63, 64, 200, 0, 0}, {127, 1, 128, 129, 0, 0}, {0, 5, 0, 300, 0, 0}};
-        for (const auto& plan : plans) {
-            std::size_t pos = 0;
-            for (std::size_t step : plan) {
-                d->AddData(U(message) + pos, static_cast<std::int32_t>(step));
-                pos += step;
-            }
-            d->AddData(U(message) + pos, static_cast<std::int32_t>(message.size() - pos));
-            EXPECT_EQ(FinalHex(*d), whole) << HashName(type);
-        }
-    }
-}
-
 // FinalDigest writes exactly the digest, resets, and refuses to finish a
 // message no data was added to, leaving the output alone.
 TEST(DigestContract, FinalDigestWritesOnceThenResets) {

@@ -1,7 +1,4 @@
-// The accelerated compression functions against the portable ones. The
-// classes around them are covered by the known answers and the chunking
-// tests, which run once as is and once with MG_PORTABLE=1 (the _portable
-// test entries), so both ways through the classes are covered.
+// The accelerated compression functions against the portable ones.
 
 #include <gtest/gtest.h>
 
@@ -16,10 +13,9 @@
 namespace mg::test {
 namespace {
 
-// Runs every variant this CPU can execute against the portable one (the last
-// entry): random chaining words, random runs of blocks (odd and even counts,
-// for the variants that pair blocks), unaligned data, and a run split in two
-// calls. Returns the number of variants compared.
+// Every variant this CPU runs against the portable one (the last entry): random
+// chaining words, odd and even runs of blocks, unaligned data, runs split in
+// two calls. Returns the number of variants compared.
 template <class Word, class Fn>
 int CompareWithPortable(std::span<const DigestKernel<Fn>> kernels, std::size_t blockLength) {
     const CpuFeatures cpu = DetectCpu();
@@ -55,8 +51,7 @@ int CompareWithPortable(std::span<const DigestKernel<Fn>> kernels, std::size_t b
     return compared;
 }
 
-// MD5 and RIPEMD have the portable variant only: their scalar code is as fast
-// as it gets, and no vector form beats it for a single message.
+// MD5 and RIPEMD have the portable variant only.
 TEST(DigestKernels, ShaVariantsMatchPortable) {
     const int compared = CompareWithPortable<std::uint32_t>(Sha1Kernels(), 64) +
                          CompareWithPortable<std::uint32_t>(Sha256Kernels(), 64) +
@@ -64,8 +59,7 @@ TEST(DigestKernels, ShaVariantsMatchPortable) {
     if (compared == 0) GTEST_SKIP() << "no accelerated variant runs on this CPU";
 }
 
-// A CPU without any extension gets the portable variant, which the comparison
-// above takes to be the last one. MD5 and RIPEMD have no other.
+// A CPU without any extension gets the portable variant.
 TEST(DigestKernels, PortableIsLastAndAlwaysUsable) {
     const CpuFeatures none{};
     EXPECT_EQ(ChooseKernel(Sha1Kernels(), none), &Sha1CompressPortable);

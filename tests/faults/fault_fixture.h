@@ -1,13 +1,8 @@
-// Shared ground of the fault tests: the library loaded by the substitute host
-// with a table open for the record functions, files to read, and one
-// ordinary call of every exposed function to disturb in different ways.
+// Shared ground of the fault tests: ORDERS open and selected, a file to read,
+// and one ordinary call of every function to disturb.
 #ifndef MG_TESTS_FAULTS_FAULT_FIXTURE_H
 #define MG_TESTS_FAULTS_FAULT_FIXTURE_H
 
-#include "hostsim/expression_evaluator.h"
-#include "hostsim/field.h"
-#include "hostsim/table.h"
-#include "hostsim/work_areas.h"
 #include "tests/functions/host_fixture.h"
 
 namespace mg::testing {
@@ -17,17 +12,10 @@ struct Call {
     std::vector<Value> args;
 };
 
-// A host with a table ORDERS open and selected, and a folder of files.
-class FaultTest : public HostTest {
+class FaultTest : public TableHostTest {
 protected:
     FaultTest() {
-        hostsim::Table orders({hostsim::Field("ID", 'I'), hostsim::Field("CUSTOMER", 'C', 6),
-                               hostsim::Field("NOTES", 'M'), hostsim::Field("TOTAL", 'N', 8, 2)});
-        orders.Append({hostsim::Cell::Integer(7), hostsim::Cell::Text("ACME"), hostsim::Cell::Text("call first"),
-                       hostsim::Cell::Number(19.9)});
-        areas.Open(std::move(orders), "orders");
-        areas.Select("orders");
-        evaluator.AttachTo(host);
+        areas.Open(Orders(), "orders");
         std::string text;
         for (int i = 0; i < 1000; ++i) text += static_cast<char>('A' + i % 26);
         WriteFile(plain, text);
@@ -57,16 +45,8 @@ protected:
         };
     }
 
-    // A failed call: an error, and no value that could pass for a result.
-    static void ExpectCleanFailure(const CallResult& r, const std::string& label) {
-        EXPECT_NE(r.error, 0) << label << " failed silently";
-        EXPECT_EQ(r.value.kind, Value::Kind::None) << label << " failed and still returned a value";
-    }
-
     TempDir dir;
     std::string plain = dir.File("plain.txt");
-    hostsim::WorkAreas areas;
-    hostsim::ExpressionEvaluator evaluator{areas};
 };
 
 }  // namespace mg::testing

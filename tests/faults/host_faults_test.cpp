@@ -1,8 +1,6 @@
-// The host failing the library: a handle table with no room left (from any
-// of the call's callbacks on), and a host that raises an error (83) or aborts
-// (84) from inside any callback, returns and evaluations alike, also inside a
-// call nested in an evaluation. Whatever happens, the call ends cleanly,
-// leaves no handle behind, and the same call works again right after.
+// The host failing the library: a full handle table from any callback on, and
+// error 83 or abort 84 inside any callback, also in a call nested in an
+// evaluation. The call ends cleanly, leaks no handle, and works again after.
 #include <functional>
 
 #include "fault_fixture.h"
@@ -44,8 +42,7 @@ protected:
         return count;
     }
 
-    // The outcome of a call that ran out of handles: the right value, or a
-    // clean failure with the one host error the library raises.
+    // The right value, or a clean failure with error 182.
     void ExpectRightOrRefused(const Call& call, const CallResult& expected, const CallResult& got,
                               const std::string& where) {
         const std::string label = call.name + " " + where;
@@ -53,8 +50,7 @@ protected:
             EXPECT_EQ(got.error, abi::kErrorCannotGrow) << label << ": " << got.message;
             EXPECT_EQ(got.value.kind, Value::Kind::None) << label;
         } else if (call.name == "GETRECSTR" || call.name == "HASHRECORD" || call.name == "CRCRECORD") {
-            // The host needs handles to answer evaluations too; a record function
-            // it could not answer reads the record as the host described it.
+            // The host could not answer its evaluations either: any record will do.
             EXPECT_NE(got.value.kind, Value::Kind::None) << label << " succeeded without a result";
         } else {
             ASSERT_EQ(got.value.kind, expected.value.kind) << label << " succeeded without its result";
@@ -93,8 +89,7 @@ TEST_F(HostFaults, FullHandleTableFromAnyCallback) {
             Fill(room + strings);
             ExpectRightOrRefused(call, expected, Disturbed(call, [](int, abi::HostRequest&) {}),
                                  "with " + std::to_string(room) + " free handles");
-            // From inside the k-th callback on: the host fills its table while
-            // the library waits for it.
+            // Full from inside the k-th callback on.
             for (int k = 0; k < callbacks; ++k) {
                 const CallResult got = Disturbed(call, [&](int n, abi::HostRequest&) {
                     if (n == k) Fill(room);
@@ -123,7 +118,6 @@ TEST_F(HostFaults, HostErrorOrAbortInEveryCallback) {
                 });
                 const std::string label = call.name + ": code " + std::to_string(code) + " in callback " +
                                           std::to_string(k) + " (a request " + std::to_string(kind) + ")";
-                // The host took nothing, so the routine must not go on as if it had.
                 EXPECT_EQ(got.value.kind, Value::Kind::None) << label;
                 EXPECT_EQ(host.OccupiedHandles(), 0u) << label << " left handles behind";
             }
@@ -133,8 +127,7 @@ TEST_F(HostFaults, HostErrorOrAbortInEveryCallback) {
 }
 
 TEST_F(HostFaults, AbortInANestedCallEndsOnlyThatCall) {
-    // While GETRECSTR waits for an evaluation, the host runs HASH in the
-    // library and aborts that inner call's return; GETRECSTR goes on.
+    // While GETRECSTR waits for an evaluation, the host runs HASH and aborts its return.
     const std::string record = Bytes("GETRECSTR", {C("orders")});
     bool nestedDone = false;
     host.SetEvaluator([&](const std::string& expression, Value& result) {

@@ -1,35 +1,20 @@
-// GENERATEKEY. Lengths at the edges, host aborts and threads are covered with
-// every other function in tests/faults and tests/stress.
+// GENERATEKEY; its edge lengths, host faults and threads are in tests/faults and tests/stress.
 #include <set>
 
-#include "functions/generate_key.h"
 #include "host_fixture.h"
 
 namespace mg::testing {
 namespace {
 
-// Every character a key can hold; upper-case letters stand twice in the pool,
-// so they are drawn twice as often.
+// Every character a key can hold; upper-case letters stand in it twice, so come twice as often.
 const std::string kFullPool =
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"
     "{}|\\]?[\":;'><,./~!@#$%^&*()_+`-=";
 
-TEST(GenerateKeyUnits, IndexStaysInThePool) {
-    EXPECT_EQ(functions::PoolIndex(0, 120), 0u);
-    EXPECT_EQ(functions::PoolIndex(32767, 120), 119u);
-    EXPECT_EQ(functions::PoolIndex(16384, 26), 13u);
-}
-
 using GenerateKey = HostTest;
 
-TEST_F(GenerateKey, LengthAndPoolFollowTheSwitches) {
-    const std::string key = Bytes("GENERATEKEY", {I(32), L(true), L(true), L(true)});
-    ASSERT_EQ(key.size(), 32u);
-    for (char c : key) EXPECT_NE(kFullPool.find(c), std::string::npos) << c;
-
-    for (char c : Bytes("GENERATEKEY", {I(200)})) EXPECT_TRUE(c >= 'a' && c <= 'z') << c;
-    for (char c : Bytes("GENERATEKEY", {I(200), L(true)})) EXPECT_TRUE((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) << c;
-    // A logical is read from the low byte of its truth value.
+// The switches' pools are checked on every key the stress test makes.
+TEST_F(GenerateKey, ALogicalIsReadFromTheLowByteOfItsTruthValue) {
     for (char c : Bytes("GENERATEKEY", {I(200), Value::Truth(0x100), Value::Truth(0x200), Value::Truth(0x100)})) {
         EXPECT_TRUE(c >= 'a' && c <= 'z') << c;
     }

@@ -1,5 +1,4 @@
-// What the host-level tests (functions, faults, stress) share: the library
-// loaded by the substitute host, as a program of the host sees it.
+// The library loaded by the substitute host, as the functions, faults and stress tests see it.
 #ifndef MG_TESTS_FUNCTIONS_HOST_FIXTURE_H
 #define MG_TESTS_FUNCTIONS_HOST_FIXTURE_H
 
@@ -46,11 +45,9 @@ inline Value L(bool b) { return Value::Bool(b); }
 
 inline std::string ReadFile(const std::string& path) {
     const std::vector<unsigned char> b = Slurp(path);
-    return std::string(b.begin(), b.end());
+    return {b.begin(), b.end()};
 }
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    Spill(path, std::string_view(bytes));
-}
+inline void WriteFile(const std::string& path, const std::string& bytes) { Spill(path, std::string_view(bytes)); }
 
 // ORDERS: ID I, CUSTOMER C(6), NOTES M, TOTAL N(8,2); one record.
 inline hostsim::Table Orders(const std::string& customer = "ACME", const std::string& notes = "call first") {

@@ -1,6 +1,4 @@
-// The operating-system layer under the bridge. The same cases run against the
-// POSIX side natively and under qemu-i386, and against the Windows side
-// (GlobalAlloc, TlsAlloc, BCryptGenRandom) under Wine.
+// The operating-system layer under the bridge: POSIX natively and under qemu-i386, Windows under Wine.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,13 +13,9 @@ namespace mg::platform {
 namespace {
 
 bool AllZero(const unsigned char* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        if (p[i] != 0) return false;
-    }
-    return true;
+    return std::all_of(p, p + n, [](unsigned char c) { return c == 0; });
 }
 
-// Frees the block however the test leaves.
 struct BlockGuard {
     Block block;
     ~BlockGuard() { BlockFree(block); }
@@ -34,7 +28,6 @@ TEST(PlatformBlocks, ZeroFilledLockableAndNestedLocks) {
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(AllZero(first, 4096));
     std::memset(first, 0xA5, 4096);
-    // A second lock while the first is held sees the same bytes at the same place.
     auto* second = static_cast<unsigned char*>(BlockLock(b.block));
     EXPECT_EQ(second, first);
     BlockUnlock(b.block);
@@ -128,8 +121,7 @@ TEST(PlatformLock, GuardsAgainstLostUpdates) {
     auto work = [&] {
         for (int i = 0; i < 20000; ++i) {
             LockEnter();
-            // Read, yield the chance to interleave, write: without the lock
-            // the other thread's increments would be lost.
+            // Read, maybe yield, write: without the lock increments get lost.
             const long seen = counter;
             if (i % 1000 == 0) std::this_thread::yield();
             counter = seen + 1;

@@ -111,12 +111,10 @@ void ExpectSameTable(const Table& expected, const Table& actual) {
     TextSettings century;
     century.century = true;
     for (std::size_t i = 0; i < expected.Fields().size(); ++i) {
-        const FieldDef& f = expected.Fields()[i];
-        EXPECT_EQ(actual.Fields()[i].name, f.name);
-        EXPECT_EQ(actual.Fields()[i].type, f.type) << f.name;
-        EXPECT_EQ(actual.Fields()[i].width, f.width) << f.name;
-        EXPECT_EQ(actual.Fields()[i].decimals, f.decimals) << f.name;
-        EXPECT_EQ(actual.Fields()[i].nullable, f.nullable) << f.name;
+        const FieldDef &f = expected.Fields()[i], &a = actual.Fields()[i];
+        EXPECT_TRUE(a.name == f.name && a.type == f.type && a.width == f.width && a.decimals == f.decimals &&
+                    a.nullable == f.nullable)
+            << f.name;
         for (std::size_t r = 1; r <= expected.RecordCount(); ++r) {
             EXPECT_EQ(actual.At(r, i).null, expected.At(r, i).null) << f.name << " " << r;
             EXPECT_EQ(TextForm(f, actual.At(r, i), century), TextForm(f, expected.At(r, i), century)) << f.name << " " << r;
@@ -157,6 +155,7 @@ TEST_F(TableFiles, DamagedFilesAreRefused) {
     struct Damage {
         const char* what;
         void (*apply)(Bytes& table, Bytes& memo);
+        bool dBase3 = false;  // damages the dBase III image, which has no memo file
     };
     const Damage kDamages[] = {
         {"unknown version", [](Bytes& t, Bytes&) { t[0] = 0x8B; }},
@@ -174,27 +173,18 @@ TEST_F(TableFiles, DamagedFilesAreRefused) {
         {"varying length beyond the width", [](Bytes& t, Bytes&) { t[32 + 4 * 32 + 1 + 263 + 14] = 6; }},
         {"no deletion mark", [](Bytes& t, Bytes&) { t[32 + 4 * 32 + 1 + 263] = 'x'; }},
         {"null flags missing", [](Bytes& t, Bytes&) { t[32 + 3 * 32 + 11] = 'C'; t[32 + 3 * 32 + 18] = 0; }},
+        {"a number that is not one", [](Bytes& t, Bytes&) { Put(t, 32 + 4 * 32 + 1 + 6, "1x2.5"); }, true},
+        {"a date that does not exist", [](Bytes& t, Bytes&) { Put(t, 32 + 4 * 32 + 1 + 11, "20230229"); }, true},
+        {"a memo in the dBase III form", [](Bytes& t, Bytes&) { t[32 + 11] = 'M'; }, true},
     };
     for (const Damage& d : kDamages) {
-        Bytes table = HostImage(), memo = MemoImage();
+        Bytes table = d.dBase3 ? DBase3Image() : HostImage(), memo = MemoImage();
         d.apply(table, memo);
         Spill(dir.File("bad.dbf"), table);
-        Spill(dir.File("bad.fpt"), memo);
+        if (!d.dBase3) Spill(dir.File("bad.fpt"), memo);
+        else std::filesystem::remove(dir.File("bad.fpt"));
         EXPECT_THROW(ReadDbf(dir.File("bad.dbf")), std::runtime_error) << d.what;
     }
-
-    Bytes table = DBase3Image();
-    Put(table, 32 + 4 * 32 + 1 + 6, "1x2.5");
-    Spill(dir.File("bad.dbf"), table);
-    EXPECT_THROW(ReadDbf(dir.File("bad.dbf")), std::runtime_error) << "a number that is not one";
-    table = DBase3Image();
-    Put(table, 32 + 4 * 32 + 1 + 11, "20230229");
-    Spill(dir.File("bad.dbf"), table);
-    EXPECT_THROW(ReadDbf(dir.File("bad.dbf")), std::runtime_error) << "a date that does not exist";
-    table = DBase3Image();
-    table[32 + 11] = 'M';
-    Spill(dir.File("bad.dbf"), table);
-    EXPECT_THROW(ReadDbf(dir.File("bad.dbf")), std::runtime_error) << "a memo in the dBase III form";
 
     Spill(dir.File("nomemo.dbf"), HostImage());
     EXPECT_THROW(ReadDbf(dir.File("nomemo.dbf")), std::runtime_error) << "memo file missing";
@@ -280,8 +270,6 @@ TEST(TableRecords, ValuesAreStoredAsTheHostStoresThem) {
     EXPECT_EQ(t.At(1, 0).bytes, "TOOL");
     EXPECT_THROW(t.Append({Cell::Text("x")}), std::invalid_argument);
     EXPECT_THROW(t.Set(1, 0, Cell::Null()), std::invalid_argument) << "the field does not take null";
-    EXPECT_EQ(t.FieldIndex("nick"), 1);
-    EXPECT_EQ(t.FieldIndex("none"), -1);
 
     t.Go(2);
     EXPECT_TRUE(t.Eof());

@@ -2,27 +2,19 @@
 # host shows them. The literal forms themselves are unit-tested.
 include(${CMAKE_CURRENT_LIST_DIR}/tool_test.cmake)
 
-set(MD5_ABC 0h900150983CD24FB0D6963F7D28E17F72)
-mg_tool(ARGS call "HASH('abc', 2)" OUT 0hBA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD)
-mg_tool(ARGS call "hash(\"abc\", 5)" OUT ${MD5_ABC})
-mg_tool(ARGS call "Hash(0H6162 + [c], (5))" OUT ${MD5_ABC})
+mg_tool(ARGS call "Hash(0H6162 + [c], (5))" OUT 0h900150983CD24FB0D6963F7D28E17F72)
 
 # Numbers show as numbers; unary minus and '+' on numbers; a whole number
 # where an integer is declared is passed as one, as the host does.
 mg_tool(ARGS call "CRC('abc')" OUT 3395655888)
-mg_tool(ARGS call "CRC('abc', 1)" OUT 40406)
-mg_tool(ARGS call "CRC('abc', 0 + 1)" OUT 40406)
 mg_tool(ARGS call "CRC('abc', CRC('', 2) + 1)" OUT 40406)
 mg_tool(ARGS call "-CRC('abc', 1)" OUT -40406)
 
-# Logicals.
-mg_tool(ARGS call "GENERATEKEY(12, .T.)" OUT_LIKE "^[a-z0-9]+$" OUT_LEN 12)
-mg_tool(ARGS call "GENERATEKEY(3 + 4, .f., .t.)" OUT_LIKE "^[a-zA-Z]+$" OUT_LEN 7)
+mg_tool(ARGS call "GENERATEKEY(3 + 4, .f., .t.)" OUT_LIKE "^[a-zA-Z]+$" OUT_LEN 7)  # logicals
 
 # Nesting: results travel as raw bytes from one call into the next.
 mg_tool(ARGS call "DECRYPT(ENCRYPT('secret message', 'k3y', 4, 1, 2), 'k3y', 4, 1, 2)"
         OUT 0h736563726574206D6573736167650202)
-mg_tool(ARGS call "DECRYPT(ENCRYPT('printable', 'k', 1024), 'k', 1024)" OUT printable)
 mg_tool(ARGS call "HMAC('Hi There', 0h0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b, 2)"
         OUT 0hB0344C61D8DB38535CA8AFCEAF0BF12B881DC200C9833DA726E9376C2E32CFF7)
 
@@ -48,7 +40,6 @@ mg_tool(ARGS call "HASH('a', .X.)" RC 2 ERR_LIKE "expected .T. or .F.")
 mg_tool(ARGS call "NOSUCH(1)" RC 2 ERR_LIKE "unknown function NOSUCH; the library has ENCRYPT, DECRYPT")
 mg_tool(ARGS call "HASH" RC 2 ERR_LIKE "'\\(' expected after HASH")
 mg_tool(ARGS call RC 2 ERR_LIKE "missing expression")
-mg_tool(ARGS call "HASH(1)" RC 1 ERR "Function argument value, type, or count is invalid")
 mg_tool(ARGS call "HASH('a', 1, 2)" RC 1 ERR "Function argument value, type, or count is invalid")
 mg_tool(ARGS call "1 + 'a'" RC 1 ERR "Operator/operand type mismatch.")
 mg_tool(ARGS call "DECRYPT('abcde', 'k')" RC 1 ERR "Illegal Block Size!")

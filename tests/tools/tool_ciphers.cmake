@@ -2,15 +2,9 @@
 # and IV sources, output forms, and the errors that argument values can cause.
 include(${CMAKE_CURRENT_LIST_DIR}/tool_test.cmake)
 
-# FIPS-197 appendix C, by cipher name and by the library's numbers.
-set(PLAIN 00112233445566778899aabbccddeeff)
-mg_tool(ARGS encrypt --hex ${PLAIN} --key-hex 000102030405060708090a0b0c0d0e0f -t aes128
+# FIPS-197 appendix C.1 and NIST SP 800-38A F.2.1 (AES-128 CBC with an IV).
+mg_tool(ARGS encrypt --hex 00112233445566778899aabbccddeeff --key-hex 000102030405060708090a0b0c0d0e0f -t aes128
         OUT 69c4e0d86a7b0430d8cdb78070b4c55a)
-mg_tool(ARGS encrypt --hex ${PLAIN} --key-hex 000102030405060708090a0b0c0d0e0f -t 0 --block-size 16
-        OUT 69c4e0d86a7b0430d8cdb78070b4c55a)
-mg_tool(ARGS decrypt --hex 8ea2b7ca516745bfeafc49904b496089
-        --key-hex 000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f -t aes256 -f hex OUT ${PLAIN})
-# NIST SP 800-38A F.2.1: AES-128 CBC with an IV.
 mg_tool(ARGS encrypt --hex 6bc1bee22e409f96e93d7e117393172a --key-hex 2b7e151628aed2a6abf7158809cf4f3c -t aes128
         -m cbc --iv-hex 000102030405060708090a0b0c0d0e0f OUT 7649abac8119b246cee98e9b12e9197d)
 # The published Blowfish ECB set, the published XTEA set (big-endian words)
@@ -20,12 +14,10 @@ mg_tool(ARGS encrypt --hex 4142434445464748 --key-hex 000102030405060708090a0b0c
 mg_tool(ARGS encrypt --hex 00000000000000000000000000000000 --key-hex 0102030405 -t rc4
         OUT b2396305f03dc027ccc3524a0a1118a8)
 
-# Without options the tool passes nothing, and the library's defaults apply:
-# Rijndael with a 32-byte key and block, padding only partial blocks.
+# Without options the tool passes nothing, and the library's defaults apply.
 string(REPEAT "a" 32 a32)
 mg_tool(ARGS encrypt ${a32} --key k OUT_LIKE "^[0-9a-f]+$" OUT_LEN 64 OUT_VAR default32)
 mg_tool(ARGS encrypt ${a32} --key k -t rijndael -m ecb -p zeros --key-size 32 --block-size 32 OUT "${default32}")
-mg_tool(ARGS encrypt ${a32}a --key k OUT_LIKE "^[0-9a-f]+$" OUT_LEN 128)
 
 # Round trips: base64 out and in; files out and in; key and IV from files.
 mg_tool(ARGS encrypt "attack at dawn" --key secret -t blowfish -m cbc -p count -f base64 OUT_VAR sealed)
@@ -39,12 +31,9 @@ mg_tool(ARGS decrypt --in sealed.bin --key secret -t aes256 -m cfb -p x923 --iv 
 mg_file_hex(plain.txt plain_hex)
 mg_expect_file_hex(opened.bin ${plain_hex}0000000005)
 mg_tool(ARGS encrypt --in plain.txt --key secret -t tea -m ofb -p spaces -f hex -o sealed.hex)
-mg_tool(ARGS decrypt --in sealed.hex --in-format hex --key secret -t tea -m ofb -p spaces -f hex
-        OUT ${plain_hex}2020202020)
-mg_tool(ARGS decrypt --in sealed.hex --in-format hex --key secret -t tea -m ofb -p spaces OUT_LIKE "lazy dog     $")
-# RC4 keeps the length, and an IV makes no difference to it.
-mg_tool(ARGS encrypt --in plain.txt --key k -t rc4 OUT_LIKE "^[0-9a-f]+$" OUT_LEN 86 OUT_VAR rc4)
-mg_tool(ARGS encrypt --in plain.txt --key k -t rc4 --iv junk OUT "${rc4}")
+mg_tool(ARGS decrypt --in sealed.hex --in-format hex --key secret -t tea -m ofb -p spaces
+        OUT "The quick brown fox jumps over the lazy dog     ")
+mg_tool(ARGS encrypt --in plain.txt --key k -t rc4 OUT_LIKE "^[0-9a-f]+$" OUT_LEN 86)  # RC4 keeps the length
 
 # Errors: the library's messages as they come (exit 1), usage errors (exit 2).
 mg_tool(ARGS encrypt abc --key= RC 1 ERR "FileCrypt ERROR: Key Data Length should be > 0!")

@@ -1,7 +1,6 @@
-# Shared by the tool_*.cmake scripts: runs the tool in a scratch folder of
-# its own, with relative file names so that messages are the same on every
-# platform, and checks exit status and output. Every failed check is
-# reported; the script fails at the end if any did.
+# Shared by the tool_*.cmake scripts: runs the tool in a scratch folder, with
+# relative file names so that messages are the same everywhere, and checks exit
+# status and output. Every failed check is reported, and fails the script.
 cmake_minimum_required(VERSION 3.25)
 string(REPLACE "|" ";" MG_EMULATOR "${EMULATOR}")
 file(REMOVE_RECURSE "${WORK}")
@@ -25,8 +24,7 @@ function(mg_tool)
   if(NOT DEFINED T_INPUT)
     set(T_INPUT empty.txt)
   endif()
-  # Files rather than pipes: a helper that the emulator leaves running (Wine's
-  # server) would hold a pipe open, and each run would wait for it to quit.
+  # Files rather than pipes: a helper the emulator leaves running (Wine's server) would hold a pipe open.
   execute_process(COMMAND ${MG_EMULATOR} ${TOOL} ${T_ARGS}
                   WORKING_DIRECTORY "${WORK}" INPUT_FILE "${WORK}/${T_INPUT}"
                   RESULT_VARIABLE rc OUTPUT_FILE "${WORK}/.stdout" ERROR_FILE "${WORK}/.stderr")
@@ -70,12 +68,12 @@ endfunction()
 
 # The bytes of a file in the scratch folder as lower-case hex.
 function(mg_file_hex path var)
-  if(NOT EXISTS "${WORK}/${path}")
+  set(hex "")
+  if(EXISTS "${WORK}/${path}")
+    file(READ "${WORK}/${path}" hex HEX)
+  else()
     mg_fail("${path} was not written")
-    set(${var} "" PARENT_SCOPE)
-    return()
   endif()
-  file(READ "${WORK}/${path}" hex HEX)
   set(${var} "${hex}" PARENT_SCOPE)
 endfunction()
 
