@@ -21,8 +21,10 @@ namespace mg::rijndael_accel {
 
 // Round keys as the instructions read them: row r is the round key of round
 // r in block byte order, two 16-byte halves in the register layout above.
-// Decryption rows are those of the equivalent inverse cipher.
-struct alignas(16) Keys {
+// Decryption rows are those of the equivalent inverse cipher. No alignment is
+// asked for: the kernels read the rows unaligned, and an over-aligned member
+// would be a promise that hosts allocating with 8-byte alignment break.
+struct Keys {
     unsigned char enc[15][32];
     unsigned char dec[15][32];
 };

@@ -60,7 +60,9 @@ constexpr std::size_t kGroupWide = 2;
 
 MG_AESNI inline __m128i Load128(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 MG_AESNI inline void Store128(unsigned char* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-MG_AESNI inline __m128i Key128(const unsigned char* p) { return _mm_load_si128(reinterpret_cast<const __m128i*>(p)); }
+// Round keys live inside the cipher object, wherever its owner put it: a
+// 32-bit Windows heap gives 8-byte alignment only, so they are read unaligned.
+MG_AESNI inline __m128i Key128(const unsigned char* p) { return Load128(p); }
 
 // Keeps the compiler from re-associating XORs back onto a critical path.
 MG_AESNI inline void Opaque(__m128i& v) { __asm__("" : "+x"(v)); }
@@ -388,7 +390,7 @@ private:
 
 MG_VAES512 inline __m512i Key512(const unsigned char* p)
 {
-    return _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
+    return _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
 template <bool Decrypt>
@@ -732,7 +734,7 @@ MG_AESNI void InverseRows(std::int32_t rounds, Keys& keys)
         for (int half = 0; half < 32; half += 16) {
             __m128i k = Key128(keys.enc[rounds - r] + half);
             if (r != 0 && r != rounds) k = _mm_aesimc_si128(k);
-            _mm_store_si128(reinterpret_cast<__m128i*>(keys.dec[r] + half), k);
+            Store128(keys.dec[r] + half, k);
         }
     }
 }

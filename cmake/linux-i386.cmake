@@ -1,6 +1,6 @@
 # 32-bit x86 Linux (gcc -m32): the exact 32-bit host records and the fastcall
-# convention, tested under qemu-i386-static since 32-bit programs do not run
-# natively on the build machines.
+# convention. The tests run natively where the kernel runs 32-bit programs and
+# under qemu-i386-static elsewhere (cmake/i386-run.sh).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER gcc)
@@ -21,4 +21,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/i386-linux-gnu/pkgconfig)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR /bin/sh ${CMAKE_CURRENT_LIST_DIR}/qemu-i386-run.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR /bin/sh ${CMAKE_CURRENT_LIST_DIR}/i386-run.sh)

@@ -3,4 +3,4 @@ set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(MG_MINGW_TRIPLET x86_64-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 # A Wine prefix of its own inside the build folder, made on first use.
-set(CMAKE_CROSSCOMPILING_EMULATOR /bin/sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR /bin/sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh 64 ${CMAKE_BINARY_DIR}/wineprefix)

@@ -1,25 +1,28 @@
 #!/bin/sh
-# wine-run.sh PREFIX PROGRAM [ARGUMENTS...]
-# Runs a 64-bit Windows program under Wine with its own prefix, the way ctest
-# runs the cross-built tests. Long tests are left out unless GTEST_FILTER says
-# otherwise: under emulation they take too long, and they run natively anyway.
+# wine-run.sh 32|64 PREFIX PROGRAM [ARGUMENTS...]
+# Runs a 32- or 64-bit Windows program under Wine with its own prefix, the way
+# ctest runs the cross-built tests. Long tests are left out unless GTEST_FILTER
+# says otherwise: under Wine they take too long, and they run natively anyway.
 set -eu
-prefix=$1
-shift
+bits=$1
+prefix=$2
+shift 2
 case $prefix in
   /*) ;;
   *) prefix=$(pwd)/$prefix ;;  # Wine wants an absolute prefix
 esac
-wine=${MG_WINE64:-/usr/lib/wine/wine64}
+case $bits in
+  32) wine=${MG_WINE32:-/usr/lib/wine/wine} package=wine32:i386 arch=win32 ;;
+  64) wine=${MG_WINE64:-/usr/lib/wine/wine64} package=wine64 arch=win64 ;;
+  *) echo "wine-run.sh: first argument must be 32 or 64" >&2; exit 2 ;;
+esac
 if [ ! -x "$wine" ]; then
-  wine=$(command -v wine64 || true)
-fi
-if [ -z "$wine" ]; then
-  echo "wine-run.sh: no 64-bit Wine loader (Debian package wine64)" >&2
+  echo "wine-run.sh: no $bits-bit Wine loader at $wine (Debian package $package)" >&2
   exit 127
 fi
 
 export WINEPREFIX="$prefix"
+export WINEARCH="$arch"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko: the prefix is made without network or dialogs.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"

@@ -66,7 +66,7 @@ struct Sha256Regs {
 template <int G>
 MG_SHA_TARGET inline __attribute__((always_inline)) void Sha256Group(Sha256Regs& r) {
     constexpr int cur = G % 4;
-    __m128i m = _mm_add_epi32(r.w[cur], _mm_load_si128(reinterpret_cast<const __m128i*>(kSha256K + 4 * G)));
+    __m128i m = _mm_add_epi32(r.w[cur], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256K + 4 * G)));
     r.cdgh = _mm_sha256rnds2_epu32(r.cdgh, r.abef, m);
     if constexpr (G >= 3 && G <= 14) {
         constexpr int next = (G + 1) % 4;

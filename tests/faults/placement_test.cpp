@@ -1,0 +1,285 @@
+// Every implementation tier with its objects and buffers wherever a host may
+// put them. A 32-bit Windows heap hands out 8-byte aligned blocks and its
+// callers a 4-byte aligned stack, so no accelerated path may count on more
+// than the alignment of the types it is given. Objects go at every offset
+// modulo 64 that their type allows, data at every byte offset, and each
+// result must equal the portable one computed in ordinary storage.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <random>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "checksum/crc_kernels.h"
+#include "cipher/blowfish.h"
+#include "cipher/byte_order.h"
+#include "cipher/rijndael.h"
+#include "cipher/tea.h"
+#include "cpu/cpu_features.h"
+#include "digest/digest_kernels.h"
+#include "digest/md5.h"
+#include "digest/ripemd.h"
+#include "digest/sha.h"
+
+namespace mg {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+constexpr std::size_t kSpan = 64;
+
+// A 64-byte aligned arena with room for `size` bytes at any offset below 64.
+class Arena {
+public:
+    explicit Arena(std::size_t size) : m_oRaw(size + 2 * kSpan) {}
+    unsigned char* At(std::size_t offset) {
+        auto base = reinterpret_cast<std::uintptr_t>(m_oRaw.data());
+        base = (base + kSpan - 1) & ~static_cast<std::uintptr_t>(kSpan - 1);
+        return reinterpret_cast<unsigned char*>(base) + offset;
+    }
+
+private:
+    std::vector<unsigned char> m_oRaw;
+};
+
+// An object built in an arena at a given offset and destroyed with it.
+template <class T>
+class Placed {
+public:
+    template <class... A>
+    Placed(std::size_t offset, A&&... args) : m_oArena(sizeof(T)) {
+        m_pObject = new (m_oArena.At(offset)) T(std::forward<A>(args)...);
+    }
+    ~Placed() { m_pObject->~T(); }
+    Placed(const Placed&) = delete;
+    Placed& operator=(const Placed&) = delete;
+    T& operator*() { return *m_pObject; }
+    T* operator->() { return m_pObject; }
+
+private:
+    Arena m_oArena;
+    T* m_pObject;
+};
+
+// The offsets below 64 that an object of T may legally have.
+template <class T>
+std::vector<std::size_t> ObjectOffsets() {
+    std::vector<std::size_t> offsets;
+    for (std::size_t o = 0; o < kSpan; o += alignof(T)) offsets.push_back(o);
+    return offsets;
+}
+
+Bytes Random(std::mt19937& rng, std::size_t n) {
+    Bytes b(n);
+    for (auto& x : b) x = static_cast<unsigned char>(rng());
+    return b;
+}
+
+// One cipher shape: which cipher, and for Rijndael its key and block size.
+enum class Kind { kRijndael, kBlowfish, kTea };
+
+struct Shape {
+    Kind kind;
+    std::int32_t keySize = 0;
+    std::int32_t blockSize = 8;
+
+    std::string Name() const {
+        if (kind == Kind::kBlowfish) return "Blowfish";
+        if (kind == Kind::kTea) return "TEA";
+        return "Rijndael key " + std::to_string(keySize) + " block " + std::to_string(blockSize);
+    }
+    std::int32_t HighestMode() const { return kind == Kind::kRijndael ? CRijndael::kHighestMode : 3; }
+
+    void Initialize(IBlockCipher& c, const Bytes& key, const Bytes& iv, std::int32_t mode) const {
+        const auto keyLength = static_cast<std::int32_t>(key.size());
+        switch (kind) {
+        case Kind::kBlowfish: {
+            const std::uint32_t words[2] = {LoadBe32(iv.data()), LoadBe32(iv.data() + 4)};
+            static_cast<CBlowfish&>(c).Initialize(key.data(), keyLength, words, mode, 0);
+            break;
+        }
+        case Kind::kTea:
+            static_cast<CTea&>(c).Initialize(key.data(), keyLength, iv.data(), mode, 0);
+            break;
+        default:
+            static_cast<CRijndael&>(c).Initialize(key.data(), keyLength, iv.data(), keySize, blockSize, mode, 0);
+        }
+    }
+};
+
+std::vector<Shape> Shapes() {
+    std::vector<Shape> shapes;
+    for (std::int32_t key : {16, 24, 32})
+        for (std::int32_t block : {16, 24, 32}) shapes.push_back({Kind::kRijndael, key, block});
+    shapes.push_back({Kind::kBlowfish});
+    shapes.push_back({Kind::kTea});
+    return shapes;
+}
+
+// Runs one placed cipher over data at `inAt` into `outAt` and returns the output.
+template <class T>
+Bytes RunPlaced(const Shape& shape, std::size_t objectAt, std::int32_t tier, std::int32_t mode, bool decrypt,
+                const Bytes& key, const Bytes& iv, const Bytes& data, std::size_t inAt, std::size_t outAt,
+                std::int32_t* used) {
+    Placed<T> cipher(objectAt);
+    cipher->SetAccelLimit(tier);
+    shape.Initialize(*cipher, key, iv, mode);
+    *used = cipher->Accel();
+    Arena in(data.size()), out(data.size());
+    std::memcpy(in.At(inAt), data.data(), data.size());
+    const auto length = static_cast<std::int32_t>(data.size());
+    if (decrypt)
+        cipher->Decrypt(in.At(inAt), out.At(outAt), length);
+    else
+        cipher->Encrypt(in.At(inAt), out.At(outAt), length);
+    return Bytes(out.At(outAt), out.At(outAt) + data.size());
+}
+
+template <class T>
+void CheckCipher(const Shape& shape, std::mt19937& rng, bool& anyAccelerated) {
+    // Enough blocks for the widest group of every tier, plus a remainder.
+    const std::size_t blocks = 37;
+    const std::vector<std::size_t> objectOffsets = ObjectOffsets<T>();
+    for (std::int32_t mode = 0; mode <= shape.HighestMode(); ++mode) {
+        for (bool decrypt : {false, true}) {
+            const Bytes key = Random(rng, 32), iv = Random(rng, 32);
+            const Bytes data = Random(rng, blocks * static_cast<std::size_t>(shape.blockSize));
+            std::int32_t used = 0;
+            const Bytes expected = RunPlaced<T>(shape, 0, IBlockCipher::kAccelPortable, mode, decrypt, key, iv,
+                                                data, 0, 0, &used);
+            std::int32_t lastTier = 0;
+            for (std::int32_t limit = 1; limit <= IBlockCipher::kAccelBest; ++limit) {
+                for (std::size_t at = 0; at < kSpan; ++at) {
+                    const std::size_t objectAt = objectOffsets[at % objectOffsets.size()];
+                    const std::size_t outAt = (at * 37 + 5) % kSpan;
+                    const Bytes actual =
+                        RunPlaced<T>(shape, objectAt, limit, mode, decrypt, key, iv, data, at, outAt, &used);
+                    if (used == lastTier) break;  // this limit reaches no new tier
+                    ASSERT_EQ(actual, expected) << shape.Name() << ", tier " << used << ", mode " << mode
+                                                << (decrypt ? " decrypt" : " encrypt") << ", object at +"
+                                                << objectAt << ", input at +" << at << ", output at +" << outAt;
+                }
+                if (used != lastTier) anyAccelerated = anyAccelerated || used > 0;
+                lastTier = used;
+            }
+        }
+    }
+}
+
+TEST(Placement, CipherTiersAtEveryOffset) {
+    std::mt19937 rng(64);
+    bool anyAccelerated = false;
+    for (const Shape& shape : Shapes()) {
+        if (shape.kind == Kind::kBlowfish)
+            CheckCipher<CBlowfish>(shape, rng, anyAccelerated);
+        else if (shape.kind == Kind::kTea)
+            CheckCipher<CTea>(shape, rng, anyAccelerated);
+        else
+            CheckCipher<CRijndael>(shape, rng, anyAccelerated);
+    }
+    if (!anyAccelerated) GTEST_SKIP() << "only the portable ciphers run here";
+}
+
+// Each compression function this CPU runs, its chaining words and its data
+// at every offset, against the portable one.
+template <class Word, class Fn>
+int CheckKernels(std::span<const DigestKernel<Fn>> kernels, std::size_t blockLength, std::mt19937& rng) {
+    const CpuFeatures cpu = DetectCpu();
+    const Fn portable = kernels.back().compress;
+    const std::size_t blocks = 5;
+    int compared = 0;
+    for (const auto& kernel : kernels.first(kernels.size() - 1)) {
+        if (!kernel.usable(cpu)) continue;
+        ++compared;
+        for (std::size_t at = 0; at < kSpan; ++at) {
+            const Bytes data = Random(rng, blocks * blockLength);
+            Word expected[8];
+            for (auto& w : expected) w = static_cast<Word>(rng());
+            Arena words(sizeof expected), bytes(data.size());
+            const std::size_t wordsAt = (at * sizeof(Word)) % kSpan;
+            auto* state = reinterpret_cast<Word*>(words.At(wordsAt));
+            std::memcpy(state, expected, sizeof expected);
+            std::memcpy(bytes.At(at), data.data(), data.size());
+            portable(expected, data.data(), blocks);
+            kernel.compress(state, bytes.At(at), blocks);
+            if (std::memcmp(state, expected, sizeof expected) != 0) {
+                ADD_FAILURE() << kernel.name << ": words at +" << wordsAt << ", data at +" << at;
+                return compared;
+            }
+        }
+    }
+    return compared;
+}
+
+TEST(Placement, DigestKernelsAtEveryOffset) {
+    std::mt19937 rng(65);
+    const int compared = CheckKernels<std::uint32_t>(Sha1Kernels(), 64, rng) +
+                         CheckKernels<std::uint32_t>(Sha256Kernels(), 64, rng) +
+                         CheckKernels<std::uint64_t>(Sha512Kernels(), 128, rng);
+    if (compared == 0) GTEST_SKIP() << "only the portable compression functions run here";
+}
+
+// The digest objects themselves, on the tier this process chose, at every
+// offset their type allows, fed from every byte offset.
+template <class T, class... A>
+void CheckDigestObject(const char* name, std::mt19937& rng, A... args) {
+    const Bytes data = Random(rng, 1000);
+    T reference(args...);
+    unsigned char expected[64], actual[64];
+    reference.AddData(data.data(), static_cast<std::int32_t>(data.size()));
+    reference.FinalDigest(expected);
+    const auto length = static_cast<std::size_t>(reference.DigestLength());
+    const std::vector<std::size_t> objectOffsets = ObjectOffsets<T>();
+    for (std::size_t at = 0; at < kSpan; ++at) {
+        Placed<T> digest(objectOffsets[at % objectOffsets.size()], args...);
+        Arena bytes(data.size());
+        std::memcpy(bytes.At(at), data.data(), data.size());
+        // In two pieces, so that the object's own block buffer is used too.
+        digest->AddData(bytes.At(at), 333);
+        digest->AddData(bytes.At(at) + 333, static_cast<std::int32_t>(data.size() - 333));
+        digest->FinalDigest(actual);
+        ASSERT_EQ(0, std::memcmp(actual, expected, length)) << name << ", data at +" << at;
+    }
+}
+
+TEST(Placement, DigestObjectsAtEveryOffset) {
+    std::mt19937 rng(66);
+    for (std::int32_t method = 0; method < 4; ++method) CheckDigestObject<CSHA>("SHA", rng, method);
+    CheckDigestObject<CMD5>("MD5", rng);
+    for (std::int32_t method = 0; method < 2; ++method) CheckDigestObject<CRIPEMD>("RIPEMD", rng, method);
+}
+
+TEST(Placement, CrcKernelsAtEveryOffset) {
+    std::mt19937 rng(67);
+    const CpuFeatures cpu = DetectCpu();
+    const CrcKernels& portable = AllCrcKernels().back();
+    // Long enough for the widest fold loop and its tail; no NUL, so the
+    // stop-at-NUL variant runs to the end as well.
+    Bytes data = Random(rng, 1500);
+    for (auto& b : data) b = static_cast<unsigned char>(b | 1);
+    int compared = 0;
+    for (const auto& kernels : AllCrcKernels().first(AllCrcKernels().size() - 1)) {
+        if (!kernels.usable(cpu)) continue;
+        ++compared;
+        for (std::size_t at = 0; at < kSpan; ++at) {
+            Arena bytes(data.size());
+            unsigned char* p = bytes.At(at);
+            std::memcpy(p, data.data(), data.size());
+            const std::size_t n = data.size() - at;
+            EXPECT_EQ(kernels.crc32(0x12345678u, p, n), portable.crc32(0x12345678u, data.data(), n))
+                << kernels.name << " CRC-32, data at +" << at;
+            EXPECT_EQ(kernels.crc16(0x1234, p, n), portable.crc16(0x1234, data.data(), n))
+                << kernels.name << " CRC-16, data at +" << at;
+            EXPECT_EQ(kernels.crc16UntilNul(0x1234, p, n), portable.crc16UntilNul(0x1234, data.data(), n))
+                << kernels.name << " CRC-16 to NUL, data at +" << at;
+        }
+    }
+    if (compared == 0) GTEST_SKIP() << "only the portable CRC runs here";
+}
+
+}  // namespace
+}  // namespace mg
