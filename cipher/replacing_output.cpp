@@ -248,16 +248,20 @@ bool CReplacingOutput::Open(const char* name) {
     m_sTarget = name != nullptr ? name : "";
 
     // A link is followed: the file it leads to is the one replaced, and the
-    // link stays a link.
+    // link stays a link. One that leads nowhere yet is written through, as
+    // before, which creates its target.
     struct stat info;
+    bool direct = false;
     if (lstat(m_sTarget.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
         if (char* resolved = realpath(m_sTarget.c_str(), nullptr)) {
             m_sTarget = resolved;
             std::free(resolved);
+        } else {
+            direct = true;
         }
     }
     const bool exists = stat(m_sTarget.c_str(), &info) == 0;
-    if (exists && !S_ISREG(info.st_mode)) {
+    if (direct || (exists && !S_ISREG(info.st_mode))) {
         const int fd = open(m_sTarget.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) return false;
         m_hFile = fd;

@@ -16,8 +16,8 @@
 // one; a process killed in the middle leaves it behind under that name. An
 // existing output passes its permission bits (and, where allowed, its owner)
 // on to the new file; a link is followed and its target replaced. An existing
-// output that is not a regular file (a device, a pipe, a folder) is opened
-// and written directly, as it cannot be replaced.
+// output that is not a regular file (a device, a pipe, a folder), and a link
+// that leads to no file, are opened and written directly, as before.
 #ifndef MG_CIPHER_REPLACING_OUTPUT_H
 #define MG_CIPHER_REPLACING_OUTPUT_H
 

@@ -223,7 +223,12 @@ TEST(ReplacingOutput, PermissionBitsCarryOverAndLinksStayLinks) {
     Rc4EncryptFile((dir / "plain").c_str(), (dir / "link").c_str(), "other");
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_TRUE(ReadFile(dir / "out") == ReadFile(dir / "link"));
-    EXPECT_EQ(Others(dir, {"plain", "out", "new", "link"}), std::vector<std::string>{});
+    // A link that leads nowhere yet is written through and makes its target.
+    ASSERT_EQ(symlink("target", (dir / "dangling").c_str()), 0);
+    Rc4EncryptFile((dir / "plain").c_str(), (dir / "dangling").c_str(), "other");
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
+    EXPECT_TRUE(ReadFile(dir / "target") == ReadFile(dir / "out"));
+    EXPECT_EQ(Others(dir, {"plain", "out", "new", "link", "dangling", "target"}), std::vector<std::string>{});
 }
 
 TEST(ReplacingOutput, DevicesAndPipesAreWrittenDirectly) {

@@ -42,7 +42,8 @@ namespace mg {
 namespace {
 
 #ifdef MG_HAVE_TSC
-std::uint64_t Ticks() {
+// lfence is SSE2, which the 32-bit builds do not assume.
+__attribute__((target("sse2"))) std::uint64_t Ticks() {
     _mm_lfence();
     const std::uint64_t t = __rdtsc();
     _mm_lfence();
