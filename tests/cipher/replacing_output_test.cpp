@@ -14,6 +14,7 @@
 #ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -250,6 +251,31 @@ TEST(ReplacingOutput, DevicesAndPipesAreWrittenDirectly) {
     EXPECT_TRUE(received == ReadFile(dir / "file"));
     EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
     EXPECT_EQ(Others(dir, {"plain", "file", "fifo"}), std::vector<std::string>{});
+}
+
+// A real write failure, not an injected one: the file size limit makes the
+// kernel refuse writes past it (EFBIG), in a child so the limit stays there.
+TEST(ReplacingOutput, AFileSizeLimitReachedPartWayLeavesTheEarlierOutput) {
+    TempDir dir;
+    Ciphers ciphers;
+    WriteFile(dir / "plain", Pattern(300000, 8));
+    const Bytes earlier = Pattern(1000, 9);
+    for (const FileCall& call : FileCalls(ciphers)) {
+        WriteFile(dir / "out", earlier);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit = {150000, 150000};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            const std::string error = ErrorOf([&] { call.run(dir / "plain", dir / "out"); });
+            _exit(error == call.writeError + (dir / "out") + "!" ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << call.name << ": not the write error";
+        EXPECT_TRUE(ReadFile(dir / "out") == earlier) << call.name;
+        EXPECT_EQ(Others(dir, {"plain", "out"}), std::vector<std::string>{}) << call.name;
+    }
 }
 
 // A child process runs the call and is killed after a delay; the delays spread
