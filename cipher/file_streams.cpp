@@ -8,7 +8,7 @@ namespace {
 constexpr std::streamsize kStreamBuffer = CDoubleBuffering::kStreamBufferSize;
 }
 
-CFileStreams::CFileStreams() : m_pStorage(new char[2 * kStreamBuffer]) {}
+CFileStreams::CFileStreams() : m_pStorage(new char[kStreamBuffer]) {}
 
 // Some runtimes ignore a buffer given after the file was opened, so it is set
 // on the closed stream.
@@ -18,21 +18,12 @@ bool CFileStreams::OpenInput(const char* name) {
     return m_oInput.is_open() && !m_oInput.fail();
 }
 
-bool CFileStreams::OpenOutput(const char* name) {
-    m_oOutput.rdbuf()->pubsetbuf(m_pStorage.get() + kStreamBuffer, kStreamBuffer);
-    m_oOutput.open(name != nullptr ? name : "", std::ios::out | std::ios::binary | std::ios::trunc);
-    return m_oOutput.is_open() && !m_oOutput.fail();
-}
+bool CFileStreams::OpenOutput(const char* name) { return m_oOutput.Open(name); }
 
 bool CFileStreams::Write(const unsigned char* data, std::int32_t length) {
-    if (length > 0) m_oOutput.write(reinterpret_cast<const char*>(data), length);
-    return !m_oOutput.fail();
+    return m_oOutput.Write(data, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-bool CFileStreams::CloseOutput() {
-    if (!m_oOutput.is_open()) return false;
-    m_oOutput.close();
-    return !m_oOutput.fail();
-}
+bool CFileStreams::CloseOutput() { return m_oOutput.Commit(); }
 
 }  // namespace mg

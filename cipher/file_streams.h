@@ -1,12 +1,15 @@
-// The two files of one file operation. Each stream gets a large buffer of its
-// own, so that the reader's 512-byte reads and the 384-byte chunk writes do
-// not each become a system call; the buffers live as long as the streams.
+// The two files of one file operation. The input gets a large buffer, so that
+// the reader's 512-byte reads do not each become a system call; the output is
+// a CReplacingOutput, buffered as well, which leaves the output's name alone
+// until CloseOutput has everything on the disk.
 #ifndef MG_CIPHER_FILE_STREAMS_H
 #define MG_CIPHER_FILE_STREAMS_H
 
 #include <cstdint>
 #include <fstream>
 #include <memory>
+
+#include "cipher/replacing_output.h"
 
 namespace mg {
 
@@ -16,8 +19,9 @@ public:
     CFileStreams(const CFileStreams&) = delete;
     CFileStreams& operator=(const CFileStreams&) = delete;
 
-    // Binary mode; false when the file cannot be opened. The output is
-    // created, or truncated when it exists.
+    // Binary mode; false when the file cannot be opened. The output is a
+    // new temporary file until CloseOutput (see cipher/replacing_output.h); an
+    // existing output stays as it was if the operation fails or throws.
     bool OpenInput(const char* name);
     bool OpenOutput(const char* name);
 
@@ -26,15 +30,15 @@ public:
     // False once anything written has failed to reach the file, so that a
     // full disk is noticed at the write that meets it.
     bool Write(const unsigned char* data, std::int32_t length);
-    // Flushes and closes the output; false when that fails (the last
-    // buffered bytes are only written here).
+    // Writes the rest, closes the output and puts it in place under its name;
+    // false when any of that fails, and the earlier output then stays.
     bool CloseOutput();
 
 private:
     // Declared first so that it outlives the streams that use it.
     std::unique_ptr<char[]> m_pStorage;
     std::ifstream m_oInput;
-    std::ofstream m_oOutput;
+    CReplacingOutput m_oOutput;
 };
 
 }  // namespace mg

@@ -9,6 +9,7 @@ packages=(
   gcc-multilib g++-multilib    # the 32-bit x86 Linux build
   qemu-user-static             # runs it where 32-bit programs do not run natively
   clang libclang-rt-14-dev     # libFuzzer and ThreadSanitizer runs
+  valgrind                     # constant-time check (memcheck, valgrind/memcheck.h)
 )
 missing=()
 for p in "${packages[@]}"; do

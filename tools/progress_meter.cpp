@@ -1,7 +1,10 @@
 #include "tools/progress_meter.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "tools/files.h"
 #include "tools/terminal.h"
@@ -18,6 +21,23 @@ std::string MiB(std::int64_t bytes) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(bytes) / (1024.0 * 1024.0));
     return buffer;
+}
+
+// The library writes into `.<name>.marrowgate-<pid>-<random>.tmp` beside the
+// output and renames it at the end, so the growth to follow is that file's.
+std::int64_t Written(const std::string& output) {
+    namespace fs = std::filesystem;
+    std::int64_t size = Files::Size(output);
+    const fs::path path(output);
+    const std::string prefix = "." + path.filename().string() + ".marrowgate-";
+    std::error_code error;
+    fs::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) == 0) size = std::max(size, Files::Size(it->path().string()));
+    }
+    return size;
 }
 
 }  // namespace
@@ -64,7 +84,7 @@ void ProgressMeter::Watch() {
     if (m_wake.wait_for(lock, kFirstShow, [this] { return m_bStop; })) return;
     const int columns = Terminal::Width();
     do {
-        const std::string line = Bar(m_sLabel, Files::Size(m_sOutput), m_iTotal, columns);
+        const std::string line = Bar(m_sLabel, Written(m_sOutput), m_iTotal, columns);
         std::fprintf(stderr, "\r%s", line.c_str());
         std::fflush(stderr);
         m_bShown = true;

@@ -11,7 +11,8 @@ namespace mg::tool {
 
 // A progress bar on standard error for a file function that runs inside the
 // library, where no progress can be reported: it follows the output file's
-// growth against the input's size from a second thread. It shows only on a
+// growth (its temporary file's, while the library writes that) against the
+// input's size from a second thread. It shows only on a
 // terminal and only once the work has lasted a moment, so short runs and
 // redirected runs stay quiet.
 class ProgressMeter {
