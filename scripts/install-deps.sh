@@ -5,12 +5,17 @@ packages=(
   cmake g++ make pkg-config googletest   # build and unit tests
   libssl-dev libmcrypt-dev libcrypto++-dev  # independent implementations the tests compare against
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the Windows modules (posix threads: GoogleTest needs std::mutex)
-  wine64                       # runs the 64-bit Windows tests
+  wine64 wine32:i386           # run the 64-bit and the 32-bit Windows tests
   gcc-multilib g++-multilib    # the 32-bit x86 Linux build
   qemu-user-static             # runs it where 32-bit programs do not run natively
   clang libclang-rt-14-dev     # libFuzzer and ThreadSanitizer runs
   valgrind                     # constant-time check (memcheck, valgrind/memcheck.h)
 )
+# wine32 comes from the i386 architecture, which a fresh machine does not list.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  apt-get update -qq
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -23,7 +23,7 @@ struct Name {
     fs::path path;
 };
 
-class FileNames : public HostTest {
+class AccentedFileNames : public HostTest {
 protected:
     TempDir dir;
 
@@ -54,7 +54,7 @@ protected:
     }
 };
 
-TEST_F(FileNames, AccentedNamesWithSpacesReachTheirFiles) {
+TEST_F(AccentedFileNames, AccentedNamesWithSpacesReachTheirFiles) {
     const auto plain = Accented("plain"), sealed = Accented("encrypted"), back = Accented("decrypted");
     if (!plain || !sealed || !back) GTEST_SKIP() << "the ANSI code page has no letter e with acute accent";
     const std::string contents = Pattern(1000);
@@ -75,7 +75,7 @@ TEST_F(FileNames, AccentedNamesWithSpacesReachTheirFiles) {
     EXPECT_EQ(Returned("CRCFILE", {C(plain->host)}).number, Returned("CRC", {C(contents)}).number);
 }
 
-TEST_F(FileNames, AnAccentedNameThatOpensNothingIsReported) {
+TEST_F(AccentedFileNames, AnAccentedNameThatOpensNothingIsReported) {
     const auto absent = Accented("absent"), out = Accented("out");
     if (!absent || !out) GTEST_SKIP() << "the ANSI code page has no letter e with acute accent";
     EXPECT_EQ(Error("ENCRYPTFILE", {C(absent->host), C(out->host), C("key")}),
