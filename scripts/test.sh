@@ -11,4 +11,6 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 if [[ ${1:-} != --native ]]; then
   ./scripts/test-cross.sh
+  echo "== release packages (dist/), rebuilt and checked"
+  ./scripts/package.sh
 fi
