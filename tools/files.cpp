@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <system_error>
 
 #include "tools/terminal.h"
