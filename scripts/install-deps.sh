@@ -22,7 +22,7 @@ test_packages=(
   libargon2-dev                # reference for the password functions
   age                          # reference for the age files
   help2man                     # the tool's manual page
-  zip                          # the Windows release packages
+  zip unzip                    # the Windows release packages, and their check
 )
 packages=("${build_packages[@]}")
 if [[ ${1:-} != --build ]]; then
