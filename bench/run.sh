@@ -4,12 +4,12 @@
 # build: RelWithDebInfo) and runs every row: the library against the peer
 # libraries on this machine, in one run.
 # The report goes to bench/results/latest.md (the table) and latest.json, and
-# the table replaces the one between the bench markers in README.md.
+# the table replaces the one between the bench markers in docs/performance.md.
 #
 #   MG_BENCH_BUILD   build folder (default build-bench)
 #   MG_BENCH_DIR     folder for the 256 MiB files (default /dev/shm, else /tmp)
 #   MG_BENCH_ACCEL   cap the library's implementation tier (0 = portable)
-#   MG_BENCH_README=0  leave README.md alone
+#   MG_BENCH_README=0  leave docs/performance.md alone
 # Extra arguments go to the program, e.g. --benchmark_filter='AES-128'.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,11 +38,12 @@ mkdir -p bench/results
   --benchmark_report_aggregates_only=false --report=bench/results/latest "$@"
 
 if [[ ${MG_BENCH_README:-1} != 0 && $# -eq 0 ]]; then
-  # Only a full run may stand in the README.
+  # Only a full run may stand in the documentation.
+  page=docs/performance.md
   awk -v table=bench/results/latest.md '
     /<!-- bench:begin -->/ { print; while ((getline line < table) > 0) print line; skip = 1; next }
     /<!-- bench:end -->/ { skip = 0 }
     !skip { print }
-  ' README.md > README.md.new && mv README.md.new README.md
-  echo "README.md updated"
+  ' "$page" > "$page.new" && mv "$page.new" "$page"
+  echo "$page updated"
 fi

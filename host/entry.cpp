@@ -4,6 +4,7 @@
 #include "host/dispatcher.h"
 #include "host/thread_context.h"
 #include "marrowgate/host_abi.h"
+#include "marrowgate/version.h"
 
 #if defined(_WIN32)
 #define MG_EXPORT __declspec(dllexport)
@@ -12,6 +13,12 @@
 #endif
 
 namespace {
+#if !defined(_WIN32)
+// `marrowgate --version` reads this from the file, without loading the module;
+// Windows modules carry a version resource instead.
+[[gnu::used, gnu::section(".marrowgate_version")]] const char kVersionMarker[] = MG_VERSION_MARKER MG_VERSION_STRING;
+#endif
+
 // Read by every call on any thread, written by load and unload.
 std::atomic<bool> g_loaded{false};
 }

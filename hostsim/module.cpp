@@ -46,7 +46,15 @@ std::string ExecutableDirectory() {
 
 std::string Module::DefaultPath() {
     if (const char* env = std::getenv("MG_MODULE"); env != nullptr && *env != 0) return env;
-    return ExecutableDirectory() + "/" + kModuleName;
+    const std::string beside = ExecutableDirectory() + "/" + kModuleName;
+#if !defined(_WIN32)
+    // Installed: the program in bin/, the module in lib/marrowgate/.
+    if (access(beside.c_str(), F_OK) != 0) {
+        const std::string installed = ExecutableDirectory() + "/../lib/marrowgate/" + kModuleName;
+        if (access(installed.c_str(), F_OK) == 0) return installed;
+    }
+#endif
+    return beside;
 }
 
 Module::Module(const std::string& path) : m_sPath(path) {

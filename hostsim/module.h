@@ -18,7 +18,8 @@ public:
     abi::DispatchFn Dispatch() const { return m_pDispatch; }
     const std::string& Path() const { return m_sPath; }
 
-    // The module next to the running program, or $MG_MODULE when set.
+    // $MG_MODULE when set, else the module next to the running program, else
+    // (installed on Linux) the one in ../lib/marrowgate/.
     static std::string DefaultPath();
 
 private:

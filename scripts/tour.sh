@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the library and runs its demonstration.
+# Installs what building needs, builds the library and the tool, and runs the
+# demonstration. The package manager's and the compiler's output go to logs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh --build
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$jobs" --target marrowgate marrowgate-cli
+mkdir -p build
+log=build/tour-build.log
+echo "building the library and the tool (log: $log)"
+if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+  cmake --build build -j"$jobs" --target marrowgate marrowgate-cli; } >"$log" 2>&1; then
+  tail -n 30 "$log" >&2
+  echo "tour.sh: the build failed; its output is in $log" >&2
+  exit 1
+fi
 ./build/bin/marrowgate tour

@@ -1,8 +1,11 @@
 #include "tools/files.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <system_error>
 
 #include "tools/terminal.h"
@@ -44,6 +47,17 @@ void Files::Write(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) throw ToolError("marrowgate: cannot write " + path);
+}
+
+std::string Files::ReadProblem(const std::string& path) {
+    errno = 0;
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) return errno != 0 ? std::strerror(errno) : "cannot open";
+    char buffer[65536];
+    while (std::fread(buffer, 1, sizeof buffer, file.get()) == sizeof buffer) {
+    }
+    if (std::ferror(file.get())) return errno != 0 ? std::strerror(errno) : "read error";
+    return {};
 }
 
 std::int64_t Files::Size(const std::string& path) {

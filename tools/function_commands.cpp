@@ -1,6 +1,9 @@
 #include "tools/function_commands.h"
 
+#include <cstdio>
+
 #include "tools/cipher_arguments.h"
+#include "tools/files.h"
 #include "tools/library.h"
 #include "tools/names.h"
 #include "tools/operands.h"
@@ -94,9 +97,18 @@ int RunCrc(const CommandLine& line, Session& session, bool file) {
     const std::string format = line.Value("format").value_or("dec");
     ValueDisplay::Checksum(Value::Int(0), format);  // a wrong format is a usage error before anything runs
     ResultWriter out(line.Value("out").value_or("-"));
-    const std::string text = ValueDisplay::Checksum(session.Lib().Call(file ? "CRCFILE" : "CRC", args), format);
-    out.WriteText(text);
+    const Value crc = session.Lib().Call(file ? "CRCFILE" : "CRC", args);
+    out.WriteText(ValueDisplay::Checksum(crc, format));
     out.Finish();
+    // The library answers 0 for a file it cannot read, which is also the CRC
+    // of some files: only then is it worth reading the file again to tell.
+    if (file && crc.integer == 0 && crc.number == 0) {
+        const std::string& path = line.Positionals()[0];
+        if (const std::string problem = Files::ReadProblem(path); !problem.empty()) {
+            std::fprintf(stderr, "marrowgate crcfile: cannot read %s: %s\n", path.c_str(), problem.c_str());
+            return 1;
+        }
+    }
     return 0;
 }
 
@@ -202,7 +214,8 @@ std::vector<Command> FunctionCommands::All() {
                         [](const CommandLine& l, Session& s) { return RunCrc(l, s, false); }});
 
     commands.push_back({"crcfile", "crcfile FILE [-t TYPE] [options]", "CRCFILE: checksum of a file",
-                        "Calls CRCFILE(cFileName, nType). A file that cannot be opened gives 0, as the library does.",
+                        "Calls CRCFILE(cFileName, nType). A file that cannot be opened or read gives 0, as the library\n"
+                        "does; the tool then also says so on standard error and exits with status 1.",
                         {TypeOption(NameTable::CrcTypes(), "crc32"), kCrcFormat, kCrcOut},
                         {"marrowgate crcfile backup.tar", "marrowgate crcfile backup.tar -t crc16"},
                         [](const CommandLine& l, Session& s) { return RunCrc(l, s, true); }});

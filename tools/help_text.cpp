@@ -61,9 +61,10 @@ std::string HelpText::Overview(const std::vector<Command>& commands) {
     std::string out =
         "usage: marrowgate COMMAND [ARGUMENTS] [OPTIONS]\n\n"
         "Runs the functions of the marrowgate library from the command line. The tool loads the\n"
-        "library module next to itself (marrowgate.so; marrowgate.fll or marrowgate64.fll on\n"
-        "Windows; or the file named by $MG_MODULE) and calls every function through DispatchAPI,\n"
-        "exactly as the host application does.\n\nCommands:\n";
+        "library module next to itself (marrowgate.so, or ../lib/marrowgate/marrowgate.so when\n"
+        "installed; marrowgate.fll or marrowgate64.fll on Windows; or the file named by\n"
+        "$MG_MODULE) and calls every function through DispatchAPI, exactly as the host\n"
+        "application does.\n\nCommands:\n";
     std::size_t width = 0;
     for (const Command& c : commands) width = std::max(width, c.name.size());
     for (const Command& c : commands) {
@@ -72,7 +73,8 @@ std::string HelpText::Overview(const std::vector<Command>& commands) {
         out += "  " + name + "  " + c.summary + "\n";
     }
     out +=
-        "\n'marrowgate COMMAND --help' shows a command's options, their defaults and examples.\n"
+        "\n'marrowgate COMMAND --help' shows a command's options, their defaults and examples;\n"
+        "'marrowgate --version' the version of the tool and of the module it loads.\n"
         "Exit status: 0 success, 1 the library or a file operation failed, 2 wrong usage.\n";
     return out;
 }

@@ -10,11 +10,14 @@
 #include "tools/function_commands.h"
 #include "tools/functions_command.h"
 #include "tools/help_text.h"
+#include "tools/module_version.h"
 #include "tools/record_commands.h"
 #include "tools/session.h"
 #include "tools/tool_error.h"
 #include "tools/tour.h"
 #include "tools/usage_error.h"
+#include "hostsim/module.h"
+#include "marrowgate/version.h"
 
 namespace {
 
@@ -67,8 +70,12 @@ int Run(const std::vector<std::string>& args) {
         std::fputs((about ? HelpText::For(*about) : HelpText::Overview(commands)).c_str(), stdout);
         return 0;
     }
-    if (name == "--version") {
-        std::printf("marrowgate %s\n", MG_VERSION);
+    if (name == "--version" || name == "-V") {
+        std::printf("marrowgate %s\n", MG_VERSION_STRING);
+        std::fflush(stdout);
+        // The module the tool would load, which may come from another release.
+        const std::string module = mg::hostsim::Module::DefaultPath();
+        std::printf("module %s (%s)\n", ModuleVersion::Read(module).c_str(), module.c_str());
         return 0;
     }
     const Command* command = Find(commands, name);

@@ -43,4 +43,9 @@ mg_tool(ARGS crc abc -f octal RC 2 ERR_LIKE "unknown format 'octal'")
 mg_tool(ARGS crc abc -o crc.txt)
 mg_expect_file_hex(crc.txt 333339353635353838380a)
 mg_tool(ARGS crcfile abc.txt OUT 3395655888)
-mg_tool(ARGS crcfile missing.bin OUT 0)
+# A file that cannot be read: the library's 0 as the result, the reason on
+# standard error and status 1, as checksum programs do. An empty file's CRC is
+# 0 too, and is not a failure.
+mg_tool(ARGS crcfile missing.bin OUT 0 RC 1 ERR_LIKE "^marrowgate crcfile: cannot read missing.bin: ")
+mg_tool(ARGS crcfile . -t crc16 OUT 0 RC 1 ERR_LIKE "^marrowgate crcfile: cannot read \\.: ")
+mg_tool(ARGS crcfile empty.txt OUT 0)

@@ -3,7 +3,12 @@ include(${CMAKE_CURRENT_LIST_DIR}/tool_test.cmake)
 
 mg_tool(RC 2 ERR_LIKE "^usage: marrowgate COMMAND")
 mg_tool(ARGS --help OUT_LIKE "^usage: marrowgate COMMAND.*tour")
-mg_tool(ARGS --version OUT_LIKE "^marrowgate [0-9]+\\.[0-9]+\\.[0-9]+$")
+# The tool's version and the one the module file carries (on Windows its
+# version resource, read as host programs read it), both from the project's.
+mg_tool(ARGS --version OUT_LIKE "^marrowgate ${VERSION}\nmodule ${VERSION} \\(.*marrowgate(64)?\\.(so|fll)\\)$")
+set(ENV{MG_MODULE} empty.txt)
+mg_tool(ARGS --version RC 1 OUT "marrowgate ${VERSION}" ERR_LIKE "^marrowgate: empty.txt ")
+unset(ENV{MG_MODULE})
 foreach(command encrypt decrypt encryptfile decryptfile hash hmac hashfile crc crcfile genkey getrecstr hashrecord
                 crcrecord call functions tour)
   mg_tool(ARGS ${command} --help OUT_LIKE "^usage: marrowgate ${command}.*Options:.*Examples:\n  marrowgate ${command}")
