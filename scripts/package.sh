@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # package.sh
-# Builds the release configuration (tests off, stripped) in build-rel-*/ and
-# writes the packages into dist/:
+# Builds the release configuration (stripped) of the module and the tool:
+# Linux in build-rel-linux/, Windows in build-win32/ and build-win64/, the
+# folders whose test suites scripts/test-cross.sh runs (configured alike by
+# scripts/configure-windows.sh). Writes the packages into dist/:
 #   marrowgate-VERSION-win32.zip         marrowgate.fll and the 32-bit marrowgate.exe
 #   marrowgate-VERSION-win64.zip         marrowgate64.fll and the 64-bit marrowgate.exe
 #   marrowgate-VERSION-linux-x86_64.tar.gz  the installed tree: bin/, lib/marrowgate/, share/
@@ -20,23 +22,25 @@ done
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 stamp=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M.%S)
 
-release() {  # release FOLDER [cmake options...]: configure and build the module and the tool
-  local folder=$1
-  shift
+release() {  # release FOLDER TARGETS CONFIGURE-COMMAND...: configure, then build the targets
+  local folder=$1 targets=$2
+  shift 2
   echo "== release build in $folder"
   mkdir -p "$folder"
-  if ! { cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release -DMG_BUILD_TESTS=OFF -DMG_BUILD_TOOLS=ON "$@" &&
-    cmake --build "$folder" -j"$jobs"; } >"$folder/package-build.log" 2>&1; then
+  if ! { "$@" && cmake --build "$folder" -j"$jobs" --target $targets; } \
+    >"$folder/package-build.log" 2>&1; then
     tail -n 30 "$folder/package-build.log" >&2
     echo "package.sh: the build in $folder failed; its output is in $folder/package-build.log" >&2
     exit 1
   fi
 }
-release build-rel-linux
-release build-rel-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-  -DCMAKE_MODULE_LINKER_FLAGS=-s -DCMAKE_EXE_LINKER_FLAGS=-s
-release build-rel-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  -DCMAKE_MODULE_LINKER_FLAGS=-s -DCMAKE_EXE_LINKER_FLAGS=-s
+release build-rel-linux all cmake -S . -B build-rel-linux -DCMAKE_BUILD_TYPE=Release -DMG_BUILD_TESTS=OFF
+# A folder the tests already use keeps them; a new one is made without.
+for bits in 64 32; do
+  tests=()
+  [[ -f build-win$bits/CMakeCache.txt ]] || tests=(-DMG_BUILD_TESTS=OFF)
+  release "build-win$bits" "marrowgate marrowgate-cli" ./scripts/configure-windows.sh "$bits" "${tests[@]}"
+done
 
 stage=build-rel-stage
 rm -rf "$stage" dist
@@ -52,7 +56,7 @@ for bits in 32 64; do
   mkdir -p "$stage/$name"
   module=marrowgate.fll
   [[ $bits == 64 ]] && module=marrowgate64.fll
-  cp "build-rel-win$bits/bin/$module" "build-rel-win$bits/bin/marrowgate.exe" "$stage/$name/"
+  cp "build-win$bits/bin/$module" "build-win$bits/bin/marrowgate.exe" "$stage/$name/"
   docs "$stage/$name"
   find "$stage/$name" -exec touch -t "$stamp" {} +
   (cd "$stage" && find "$name" | LC_ALL=C sort | zip -qX "../dist/$name.zip" -@)

@@ -5,7 +5,7 @@
 #  - 64-bit Windows (marrowgate64.fll) under the 64-bit Wine loader;
 #  - 32-bit Windows (marrowgate.fll) under the 32-bit Wine loader. Its tests
 #    and tool load the module that ships: stripped, static runtime, the one
-#    export @DispatchAPI@4, built by the same configuration as the release;
+#    export @DispatchAPI@4, from the folder the release is packed from;
 #  - then files written by each build must open with the others.
 # What this machine cannot run is named in a "left out:" line; the rest runs.
 set -euo pipefail
@@ -74,12 +74,11 @@ else
 fi
 rm -f "$probe"
 
-# The Windows modules are stripped, as they ship: Windows debuggers cannot use
-# their DWARF anyway. The 32-bit one is built in the release configuration,
-# so that its tests load the very file that is distributed.
+# The Windows builds are configured as they ship (scripts/configure-windows.sh),
+# and scripts/package.sh packs their module and tool: the tests load the very
+# file that is distributed.
 echo "== 64-bit Windows (marrowgate64.fll)"
-cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_MODULE_LINKER_FLAGS=-s >/dev/null
+./scripts/configure-windows.sh 64 -DMG_BUILD_TESTS=ON
 cmake --build build-win64 -j"$jobs"
 ./scripts/check-windows-module.sh x86-64 build-win64/bin/marrowgate64.fll
 if ((have_wine64)); then
@@ -91,8 +90,7 @@ else
 fi
 
 echo "== 32-bit Windows (marrowgate.fll)"
-cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_MODULE_LINKER_FLAGS=-s >/dev/null
+./scripts/configure-windows.sh 32 -DMG_BUILD_TESTS=ON
 cmake --build build-win32 -j"$jobs"
 ./scripts/check-windows-module.sh i386 build-win32/bin/marrowgate.fll
 if ((have_wine32)); then
