@@ -154,6 +154,9 @@ std::string PeerVersions()
 #if MG_BENCH_MCRYPT
     out += "libmcrypt 2.5; ";
 #endif
+#if MG_BENCH_ARGON2
+    out += "libargon2 (Debian 0~20171227); ";
+#endif
 #if MG_BENCH_ZLIB
     out += "zlib " + std::string(zlibVersion()) + "; ";
 #endif
