@@ -40,12 +40,12 @@ bool HasSse2(const CpuFeatures& cpu) { return cpu.sse2; }
 #endif
 #if defined(__x86_64__)
 bool HasAvx2(const CpuFeatures& cpu) { return cpu.avx2; }
-bool HasAvx512(const CpuFeatures& cpu) { return cpu.avx2 && cpu.avx512f && cpu.avx512vl; }
+bool HasAvx512(const CpuFeatures& cpu) { return cpu.avx512f; }
 #endif
 
 constexpr Argon2Kernel kKernels[] = {
 #if defined(__x86_64__)
-    {"avx512vl", Argon2FillAvx512, HasAvx512},
+    {"avx512f", Argon2FillAvx512, HasAvx512},
     {"avx2", Argon2FillAvx2, HasAvx2},
 #endif
 #if defined(__i386__) || defined(__x86_64__)
