@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config googletest   # build and unit tests
   libssl-dev libmcrypt-dev libcrypto++-dev  # independent implementations the tests compare against
+  libargon2-dev                # Argon2 and its PHC strings, compared both ways with the password functions
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the Windows modules (posix threads: GoogleTest needs std::mutex)
   wine64                       # runs the 64-bit Windows tests
   gcc-multilib g++-multilib    # the 32-bit x86 Linux build
