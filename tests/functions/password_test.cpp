@@ -1,5 +1,12 @@
 // HASHPASSWORD, VERIFYPASSWORD and DERIVEKEY as the host calls them.
+#include <fstream>
 #include <regex>
+
+#if defined(__linux__) && defined(__x86_64__)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "host_fixture.h"
 
@@ -105,6 +112,33 @@ TEST_F(Password, DeriveKeyRefusesLengthsAndIterationsOutOfRange) {
         EXPECT_EQ(Error("DERIVEKEY", {C("pw"), C("salt"), I(1), I(n)}), "Password ERROR: Key length must be 1 to 1024!")
             << n;
 }
+
+#if defined(__linux__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// A child process whose address space cannot take another gigabyte: the
+// hash that needs one fails with 182, not a crash or another error, and
+// leaves no handle behind.
+TEST_F(Password, MemoryThatCannotBeHadIsError182) {
+    const std::string stored =
+        "$argon2id$v=19$m=1048576,t=1,p=1$c29tZXNhbHQ$FqGkmHNGCd0BRW2kBt6fPZ2pPmyGwwChL8FGUhTOSSI";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{256} << 20);
+        const rlimit r{limit, limit};
+        if (setrlimit(RLIMIT_AS, &r) != 0) _exit(3);
+        const CallResult hashed = host.Call("HASHPASSWORD", {C("pw"), I(1048576), I(1)});
+        const CallResult verified = host.Call("VERIFYPASSWORD", {C("pw"), C(stored)});
+        const bool ok = hashed.error == abi::kErrorCannotGrow && verified.error == abi::kErrorCannotGrow &&
+                        host.OccupiedHandles() == handlesAtStart;
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+#endif
 
 }  // namespace
 }  // namespace mg::testing
