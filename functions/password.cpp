@@ -52,15 +52,15 @@ std::span<const unsigned char> Bytes(const host::HandleLock& lock, std::int32_t 
     return {lock.data(), length > 0 ? static_cast<std::size_t>(length) : 0};
 }
 
-// Argon2 with the memory error turned into the host's "not enough memory".
-void Argon2OrRaise(const CArgon2& argon2, const CArgon2::Inputs& inputs, unsigned char* tag, std::size_t tagLength) {
-    bool outOfMemory = false;
+// Runs work(), turning a failed allocation into the host's "not enough
+// memory" (182) instead of a library message.
+template <class Work>
+auto OrRaise182(Work work) -> decltype(work()) {
     try {
-        argon2.Hash(inputs, tag, tagLength);
+        return work();
     } catch (const std::bad_alloc&) {
-        outOfMemory = true;
     }
-    if (outOfMemory) host::RaiseError(abi::kErrorCannotGrow);
+    host::RaiseError(abi::kErrorCannotGrow);
 }
 
 bool ConstantTimeEqual(const unsigned char* a, const unsigned char* b, std::size_t n) {
@@ -88,7 +88,7 @@ void MG_FASTCALL HASHPASSWORD(abi::ParamBlock* params) {
     ScopedWipe wipeTag(tag);
     {
         host::HandleLock password(args.Handle(1));
-        Argon2OrRaise(CArgon2(p), {Bytes(password, args.Length(1)), salt, {}, {}}, tag, sizeof tag);
+        OrRaise182([&] { CArgon2(p).Hash({Bytes(password, args.Length(1)), salt, {}, {}}, tag, sizeof tag); });
     }
     const std::string phc = CPhcString::Format(p, salt, sizeof salt, tag, sizeof tag);
     ReturnCharacter(phc.size(), [&](unsigned char* out) { std::memcpy(out, phc.data(), phc.size()); });
@@ -100,19 +100,23 @@ void MG_FASTCALL VERIFYPASSWORD(abi::ParamBlock* params) {
     {
         host::HandleLock text(args.Handle(2));
         const std::span<const unsigned char> bytes = Bytes(text, args.Length(2));
-        stored = CPhcString::Parse({reinterpret_cast<const char*>(bytes.data()), bytes.size()},
-                                   {kMaxMemoryKiB, kMaxPasses, kMaxLanes});
+        stored = OrRaise182([&] {
+            return CPhcString::Parse({reinterpret_cast<const char*>(bytes.data()), bytes.size()},
+                                     {kMaxMemoryKiB, kMaxPasses, kMaxLanes});
+        });
     }
     if (!stored) throw std::runtime_error("Password ERROR: Not a valid password hash!");
 
     const std::vector<unsigned char>& expected = stored->Tag();
-    std::vector<unsigned char> tag(expected.size());
+    std::vector<unsigned char> tag = OrRaise182([&] { return std::vector<unsigned char>(expected.size()); });
     ScopedWipe wipeTag(tag.data(), tag.size());
     {
         host::HandleLock password(args.Handle(1));
-        Argon2OrRaise(CArgon2(stored->Parameters()),
-                      {Bytes(password, args.Length(1)), stored->Salt(), {}, stored->AssociatedData()}, tag.data(),
+        OrRaise182([&] {
+            CArgon2(stored->Parameters())
+                .Hash({Bytes(password, args.Length(1)), stored->Salt(), {}, stored->AssociatedData()}, tag.data(),
                       tag.size());
+        });
     }
     abi::HostValue result{};
     result.type = 'L';
@@ -132,14 +136,12 @@ void MG_FASTCALL DERIVEKEY(abi::ParamBlock* params) {
     host::HandleLock salt(args.Handle(2));
     const std::span<const unsigned char> p = Bytes(password, args.Length(1));
     const std::span<const unsigned char> s = Bytes(salt, args.Length(2));
+    // CHmac's states are the only allocation, made before any key byte is written.
     ReturnCharacter(static_cast<std::size_t>(length), [&](unsigned char* out) {
-        try {
+        OrRaise182([&] {
             Pbkdf2(hashType, p.data(), p.size(), s.data(), s.size(), static_cast<std::uint32_t>(iterations), out,
                    static_cast<std::size_t>(length));
-        } catch (const std::bad_alloc&) {
-            SecureWipe(out, static_cast<std::size_t>(length));
-            host::RaiseError(abi::kErrorCannotGrow);
-        }
+        });
     });
 }
 
