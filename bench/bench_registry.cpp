@@ -97,6 +97,8 @@ std::string FormatRate(double rate, Unit unit)
     char text[64];
     if (unit == Unit::kBytes)
         std::snprintf(text, sizeof text, "%.0f MB/s", rate / 1e6);
+    else if (rate < 1e3)
+        std::snprintf(text, sizeof text, "%.1f /s", rate);  // slow by design: password hashes
     else
         std::snprintf(text, sizeof text, "%.0f k/s", rate / 1e3);
     return text;
@@ -153,6 +155,9 @@ std::string PeerVersions()
 #endif
 #if MG_BENCH_MCRYPT
     out += "libmcrypt 2.5; ";
+#endif
+#if MG_BENCH_ARGON2
+    out += "libargon2 (Debian 0~20171227); ";
 #endif
 #if MG_BENCH_ZLIB
     out += "zlib " + std::string(zlibVersion()) + "; ";

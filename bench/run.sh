@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 build=${MG_BENCH_BUILD:-build-bench}
 
 # The peers are needed only here, not for the library or its tests.
-peers=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev libmcrypt-dev zlib1g-dev)
+peers=(libbenchmark-dev libssl-dev libcrypto++-dev libbotan-2-dev libmcrypt-dev libargon2-dev zlib1g-dev)
 missing=()
 for p in "${peers[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

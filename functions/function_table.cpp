@@ -4,6 +4,7 @@
 #include "functions/encrypt_file.h"
 #include "functions/generate_key.h"
 #include "functions/hash.h"
+#include "functions/password.h"
 #include "functions/record.h"
 #include "host/library_hooks.h"
 
@@ -35,6 +36,9 @@ const abi::FunctionTable* LibraryFunctionTable() {
         {W("GETRECSTR"), W(&GETRECSTR), 2, W("C,.L")},
         {W("GENERATEKEY"), W(&GENERATEKEY), 4, W("I,.L,.L,.L")},
         {W("ONLOAD"), W(&ONLOAD), -2, W("")},
+        {W("HASHPASSWORD"), W(&HASHPASSWORD), 3, W("C,.I,.I")},
+        {W("VERIFYPASSWORD"), W(&VERIFYPASSWORD), 2, W("C,C")},
+        {W("DERIVEKEY"), W(&DERIVEKEY), 5, W("C,C,I,.I,.I")},
     };
     static const abi::FunctionTable table = {0, static_cast<std::int16_t>(sizeof(rows) / sizeof(rows[0])), W(rows)};
     return &table;

@@ -1,10 +1,10 @@
 #include "functions/hash.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "cpu/secure_wipe.h"
+#include "digest/hmac.h"
 #include "functions/arguments.h"
 #include "functions/library_objects.h"
 #include "host/handle_lock.h"
@@ -26,7 +26,6 @@ void ReturnDigest(const unsigned char* digest, std::int32_t length) {
 }
 
 constexpr std::size_t kMaxDigest = 64;
-constexpr std::size_t kMaxBlock = 128;
 
 }  // namespace
 
@@ -43,43 +42,18 @@ void MG_FASTCALL HASH(abi::ParamBlock* params) {
 
 void MG_FASTCALL HMAC(abi::ParamBlock* params) {
     const Arguments args(params);
-    IMessageDigest& digest = ChosenDigest(args, 3);
-    const std::size_t n = static_cast<std::size_t>(digest.DigestLength());
-    const std::size_t b = static_cast<std::size_t>(digest.BlockLength());
-    host::HandleLock data(args.Handle(1));
-
-    // The key is prepared in a copy: the caller's key value is never changed.
-    // The copy, the pads made from it and the inner digest are as good as the
-    // key to anyone who reads them, so they are wiped however the call ends.
-    unsigned char key[kMaxBlock] = {};
-    ScopedWipe wipeKey(key);
+    // CHmac works on its own copy of the key and wipes it, the pads and the
+    // inner digest: the caller's key value is never changed.
+    CHmac hmac(args.IntegerOr(3, 4));
     {
-        host::HandleLock keyLock(args.Handle(2));
-        const std::int32_t keyLength = args.Length(2);
-        if (static_cast<std::size_t>(keyLength) > b) {
-            digest.Reset();
-            digest.AddData(keyLock.data(), keyLength);
-            digest.FinalDigest(key);
-        } else if (keyLength > 0) {
-            std::memcpy(key, keyLock.data(), static_cast<std::size_t>(keyLength));
-        }
+        host::HandleLock key(args.Handle(2));
+        hmac.SetKey(key.data(), static_cast<std::size_t>(std::max(args.Length(2), 0)));
     }
-    unsigned char pad[kMaxBlock];
-    unsigned char inner[kMaxDigest];
-    ScopedWipe wipePad(pad);
-    ScopedWipe wipeInner(inner);
+    host::HandleLock data(args.Handle(1));
+    hmac.Update(data.data(), static_cast<std::size_t>(std::max(args.Length(1), 0)));
     unsigned char out[kMaxDigest];
-    for (std::size_t i = 0; i < b; ++i) pad[i] = static_cast<unsigned char>(key[i] ^ 0x36);
-    digest.Reset();
-    digest.AddData(pad, static_cast<std::int32_t>(b));
-    digest.AddData(data.data(), args.Length(1));
-    digest.FinalDigest(inner);
-    for (std::size_t i = 0; i < b; ++i) pad[i] = static_cast<unsigned char>(key[i] ^ 0x5C);
-    digest.Reset();
-    digest.AddData(pad, static_cast<std::int32_t>(b));
-    digest.AddData(inner, static_cast<std::int32_t>(n));
-    digest.FinalDigest(out);
-    ReturnDigest(out, static_cast<std::int32_t>(n));
+    hmac.Final(out);
+    ReturnDigest(out, static_cast<std::int32_t>(hmac.Length()));
 }
 
 void MG_FASTCALL HASHFILE(abi::ParamBlock* params) {

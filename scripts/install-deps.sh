@@ -11,6 +11,7 @@ build_packages=(
 test_packages=(
   googletest                   # unit tests
   libssl-dev libmcrypt-dev libcrypto++-dev  # independent implementations the tests compare against
+  libargon2-dev                # Argon2 and its PHC strings, compared both ways with the password functions
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the Windows modules (posix threads: GoogleTest needs std::mutex)
   wine64                       # runs the 64-bit Windows tests
   wine32:i386                  # 32-bit Windows programs

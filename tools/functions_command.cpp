@@ -32,12 +32,15 @@ constexpr Signature kSignatures[] = {
     {"GETRECSTR", "(cAlias [, lMemo=.F.])"},
     {"GENERATEKEY", "(nLength [, lDigits=.F., lUpper=.F., lSymbols=.F.])"},
     {"ONLOAD", "() called by the host when it loads the library"},
+    {"HASHPASSWORD", "(cPassword [, nMemory=19456, nIterations=2])"},
+    {"VERIFYPASSWORD", "(cPassword, cStored)"},
+    {"DERIVEKEY", "(cPassword, cSalt, nIterations [, nLength=32, nType=4])"},
 };
 
 int Run(const CommandLine& line, Session& session) {
     line.ExpectPositionals(0, 0, "");
     for (const auto& row : session.Lib().Host().Rows()) {
-        std::printf("%-12s %3d  %-24s %s%s\n", row.name.c_str(), row.parameterCount,
+        std::printf("%-14s %3d  %-24s %s%s\n", row.name.c_str(), row.parameterCount,
                     ("\"" + row.typeString + "\"").c_str(), row.name.c_str(),
                     FunctionsCommand::Signature(row.name).c_str());
     }

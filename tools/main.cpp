@@ -11,6 +11,7 @@
 #include "tools/functions_command.h"
 #include "tools/help_text.h"
 #include "tools/module_version.h"
+#include "tools/password_commands.h"
 #include "tools/record_commands.h"
 #include "tools/session.h"
 #include "tools/tool_error.h"
@@ -29,6 +30,7 @@ constexpr int kUsage = 2;
 std::vector<Command> AllCommands() {
     std::vector<Command> commands = FunctionCommands::All();
     for (Command& c : RecordCommands::All()) commands.push_back(std::move(c));
+    for (Command& c : PasswordCommands::All()) commands.push_back(std::move(c));
     commands.push_back(CallCommand::Make());
     commands.push_back(FunctionsCommand::Make());
     commands.push_back(Tour::Make());

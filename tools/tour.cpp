@@ -152,7 +152,8 @@ Command Tour::Make() {
             "demonstrate every function on built-in samples and check the results",
             "Calls every exposed function once through DispatchAPI: digests and HMACs next to their\n"
             "published values, known ciphertexts, round trips in memory and through files in a temporary\n"
-            "folder (removed afterwards), a record hash from a small table it writes, and random keys.\n"
+            "folder (removed afterwards), a record hash from a small table it writes, random keys, and\n"
+            "password hashes and keys derived from passwords.\n"
             "Exits with 0 when every check holds, 1 otherwise.",
             {},
             {"marrowgate tour"},
@@ -187,6 +188,7 @@ int Tour::Run() {
         Records(folder.Path());
     }
     Keys();
+    Passwords();
     std::printf("\n");
     if (m_iFailures == 0) {
         std::printf("All %d checks passed.\n", m_iChecks);
@@ -199,10 +201,10 @@ int Tour::Run() {
 void Tour::Functions() {
     Heading("Functions the library publishes to the host");
     for (const auto& row : m_rLibrary.Host().Rows()) {
-        std::printf("   %-12s %2d  %-25s\n", row.name.c_str(), row.parameterCount, ("\"" + row.typeString + "\"").c_str());
+        std::printf("   %-14s %2d  %-25s\n", row.name.c_str(), row.parameterCount, ("\"" + row.typeString + "\"").c_str());
     }
     Note("The host ran ONLOAD (count -2) itself when it loaded the library.");
-    Check("14 functions in the table", m_rLibrary.Host().Rows().size() == 14,
+    Check("17 functions in the table", m_rLibrary.Host().Rows().size() == 17,
           std::to_string(m_rLibrary.Host().Rows().size()) + " found");
 }
 
@@ -419,6 +421,55 @@ void Tour::Keys() {
         std::snprintf(what, sizeof what, "%-32s %s", k.call, key.c_str());
         Check(what, ok);
     }
+}
+
+void Tour::Passwords() {
+    Heading("Passwords: Argon2id hashes (PHC strings) and PBKDF2 keys");
+    if (!m_rLibrary.Has("HASHPASSWORD")) {
+        Note("(HASHPASSWORD, VERIFYPASSWORD and DERIVEKEY are not in this build of the library)");
+        return;
+    }
+    const std::string password = "correct horse battery staple";
+    const auto started = std::chrono::steady_clock::now();
+    const std::string stored = m_rLibrary.Call("HASHPASSWORD", {Value::Of(password)}).bytes;
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    Note("HASHPASSWORD('" + password + "')   (19 MiB, 2 passes: " + std::to_string(took.count()) + " ms)");
+    Note("  " + stored);
+    Check("the defaults: Argon2id version 19, 19456 KiB, 2 passes, 1 lane, 16-byte salt, 32-byte tag",
+          stored.rfind("$argon2id$v=19$m=19456,t=2,p=1$", 0) == 0 && stored.size() == 97);
+    const auto verify = [&](const std::string& p, const std::string& s) {
+        return m_rLibrary.Call("VERIFYPASSWORD", {Value::Of(p), Value::Of(s)});
+    };
+    Check("VERIFYPASSWORD(the password, that hash) = .T.", verify(password, stored).logical);
+    Check("VERIFYPASSWORD('Correct horse battery staple', that hash) = .F.",
+          !verify("Correct horse battery staple", stored).logical);
+    const std::string again = m_rLibrary.Call("HASHPASSWORD", {Value::Of(password), Value::Int(64), Value::Int(1)}).bytes;
+    Check("HASHPASSWORD(the password, 64, 1): a new salt, so another string", again != stored, again);
+
+    // Written by libargon2 20171227: Argon2i, 4 lanes, a NUL in the password.
+    const std::string foreign = "$argon2i$v=19$m=32,t=3,p=4$c29tZXNhbHQ$oMfrdgrCetJbRLi/49rS3LX5USPdbW9k6mvIQiL2UZI";
+    Check("VERIFYPASSWORD('pass' + CHR(0) + 'word', a hash another library wrote) = .T.",
+          verify(std::string("pass\0word", 9), foreign).logical, foreign);
+    const CallResult bad = m_rLibrary.TryCall("VERIFYPASSWORD", {Value::Of(password), Value::Of("$argon2id$v=19$m=2097152,t=1,p=1$c29tZXNhbHQ$MTIzNA")});
+    Check("a stored hash asking for 2 GiB is refused before any memory is taken", !bad.ok(),
+          "\"" + Library::Describe(bad) + "\"");
+
+    const std::string rfc6070 = ToHex(m_rLibrary.Call("DERIVEKEY", {Value::Of("password"), Value::Of("salt"),
+                                                                    Value::Int(4096), Value::Int(20), Value::Int(1)})
+                                          .bytes);
+    Check("DERIVEKEY('password', 'salt', 4096, 20, 1)  RFC 6070", rfc6070 == "4b007901b765489abead49d926f721d065a429c1",
+          rfc6070);
+    const std::string rfc7914 =
+        ToHex(m_rLibrary.Call("DERIVEKEY", {Value::Of("passwd"), Value::Of("salt"), Value::Int(1), Value::Int(64), Value::Int(2)})
+                  .bytes);
+    Check("DERIVEKEY('passwd', 'salt', 1, 64, 2)  RFC 7914 (PBKDF2-HMAC-SHA256)",
+          rfc7914 == "55ac046e56e3089fec1691c22544b605f94185216dde0465e68b9d57c20dacbc"
+                     "49ca9cccf179b645991664b39d77ef317c71b845b1e30bd509112041d3a19783",
+          rfc7914.substr(0, 32) + "...");
+    const std::string key = m_rLibrary.Call("DERIVEKEY", {Value::Of(password), Value::Of("per-user salt"), Value::Int(10000)}).bytes;
+    Check("DERIVEKEY(the password, 'per-user salt', 10000): 32 bytes of SHA-512 PBKDF2", key.size() == 32, ToHex(key));
+    Note("HASHPASSWORD is for stored logins; DERIVEKEY makes keys for ENCRYPT (600000 iterations of SHA-256 or");
+    Note("210000 of SHA-512 are today's advice). HASH is one fast digest: never a password hash.");
 }
 
 }  // namespace mg::tool

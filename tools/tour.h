@@ -31,6 +31,7 @@ private:
     void Files(const std::string& folder);
     void Records(const std::string& folder);
     void Keys();
+    void Passwords();
 
     Library& m_rLibrary;
     int m_iSection = 0;

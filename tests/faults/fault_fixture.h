@@ -42,6 +42,10 @@ protected:
             {"GETRECSTR", {C("nosuch")}},  // the empty string, made by the library
             {"GENERATEKEY", {I(24), L(true), L(true), L(true)}},
             {"ONLOAD", {}},
+            {"HASHPASSWORD", {C("pw"), I(64), I(1)}},
+            {"VERIFYPASSWORD",
+             {C("password"), C("$argon2id$v=19$m=64,t=2,p=1$c29tZXNhbHQ$FqGkmHNGCd0BRW2kBt6fPZ2pPmyGwwChL8FGUhTOSSI")}},
+            {"DERIVEKEY", {C("pw"), C("salt"), I(10), I(40), I(2)}},
         };
     }
 

@@ -23,7 +23,10 @@ TEST_F(FunctionTable, RowsAreThoseTheHostExpects) {
               "CRCRECORD 3 C,.I,.L\n"
               "GETRECSTR 2 C,.L\n"
               "GENERATEKEY 4 I,.L,.L,.L\n"
-              "ONLOAD -2 \n");
+              "ONLOAD -2 \n"
+              "HASHPASSWORD 3 C,.I,.I\n"
+              "VERIFYPASSWORD 2 C,C\n"
+              "DERIVEKEY 5 C,C,I,.I,.I\n");
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ std::vector<Step> Sequence(int thread, int length, const Files& files) {
     std::vector<Step> steps;
     while (static_cast<int>(steps.size()) < length) {
         Step s;
-        switch (below(15)) {
+        switch (below(17)) {
             case 0:
             case 1:
                 s.name = below(2) ? "ENCRYPT" : "DECRYPT";
@@ -130,6 +130,12 @@ std::vector<Step> Sequence(int thread, int length, const Files& files) {
             case 11: s = {"HASHRECORD", {C(below(4) ? "orders" : "nothere"), I(below(9)), L(below(2))}}; break;
             case 12: s = {"CRCRECORD", {C("orders"), I(below(3)), L(below(2))}}; break;
             case 13: s = {"GENERATEKEY", {I(below(70) - 5), L(below(2)), L(below(2)), L(below(2))}, "", true}; break;
+            case 15: s = {"DERIVEKEY", {key(), C(bytes(20)), I(below(40) - 2), I(below(80)), I(below(9))}}; break;
+            case 16:
+                s = {"VERIFYPASSWORD",
+                     {C(below(2) ? "password" : "passwore"),
+                      C("$argon2id$v=19$m=64,t=2,p=1$c29tZXNhbHQ$FqGkmHNGCd0BRW2kBt6fPZ2pPmyGwwChL8FGUhTOSSI")}};
+                break;
             default: s.name = "ONLOAD"; break;
         }
         steps.push_back(s);
