@@ -5,6 +5,7 @@
 #include "functions/generate_key.h"
 #include "functions/hash.h"
 #include "functions/record.h"
+#include "functions/seal.h"
 #include "host/library_hooks.h"
 
 namespace mg::host {
@@ -35,6 +36,8 @@ const abi::FunctionTable* LibraryFunctionTable() {
         {W("GETRECSTR"), W(&GETRECSTR), 2, W("C,.L")},
         {W("GENERATEKEY"), W(&GENERATEKEY), 4, W("I,.L,.L,.L")},
         {W("ONLOAD"), W(&ONLOAD), -2, W("")},
+        {W("SEAL"), W(&SEAL), 3, W("C,C,.C")},
+        {W("UNSEAL"), W(&UNSEAL), 3, W("C,C,.C")},
     };
     static const abi::FunctionTable table = {0, static_cast<std::int16_t>(sizeof(rows) / sizeof(rows[0])), W(rows)};
     return &table;

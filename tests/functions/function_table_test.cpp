@@ -23,7 +23,9 @@ TEST_F(FunctionTable, RowsAreThoseTheHostExpects) {
               "CRCRECORD 3 C,.I,.L\n"
               "GETRECSTR 2 C,.L\n"
               "GENERATEKEY 4 I,.L,.L,.L\n"
-              "ONLOAD -2 \n");
+              "ONLOAD -2 \n"
+              "SEAL 3 C,C,.C\n"
+              "UNSEAL 3 C,C,.C\n");
 }
 
 }  // namespace
