@@ -32,6 +32,8 @@ constexpr Signature kSignatures[] = {
     {"GETRECSTR", "(cAlias [, lMemo=.F.])"},
     {"GENERATEKEY", "(nLength [, lDigits=.F., lUpper=.F., lSymbols=.F.])"},
     {"ONLOAD", "() called by the host when it loads the library"},
+    {"SEAL", "(cData, cKey [, cContext=''])"},
+    {"UNSEAL", "(cSealed, cKey [, cContext=''])"},
 };
 
 int Run(const CommandLine& line, Session& session) {
