@@ -12,13 +12,16 @@
 
 namespace mg::gcm_accel {
 
-constexpr std::size_t kPowers = 16;
+constexpr std::size_t kPowers = 32;
 
 // Powers of the hash key in register form (the block's bytes reversed):
 // row i is H^(kPowers - i), so that a group of n blocks finds its factors,
-// first block first, in the last n rows.
+// first block first, in the last n rows. folded[i] holds the XOR of the two
+// halves of powers[i] in both halves, the factor of the middle term of a
+// three-multiplication (Karatsuba) product.
 struct HashKey {
     unsigned char powers[kPowers][16];
+    unsigned char folded[kPowers][16];
 };
 
 // Fills `hash` for the key whose AES round keys are `keys` (16-byte blocks).

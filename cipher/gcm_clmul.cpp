@@ -46,7 +46,7 @@ using RoundKeys = const unsigned char (*)[32];
 // hash key powers and the three product sums.
 #if defined(__x86_64__)
 constexpr std::size_t kGroup = 8;
-constexpr int kWideRegs = 4;  // 16 blocks
+constexpr int kWideRegs = 8;  // 32 blocks
 #else
 constexpr std::size_t kGroup = 4;
 constexpr int kWideRegs = 2;  // 8 blocks
@@ -60,20 +60,33 @@ MG_CLMUL inline __m128i Reverse(__m128i v)
     return _mm_shuffle_epi8(v, _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
 }
 MG_CLMUL inline __m128i Counter(__m128i ctr, int add) { return _mm_add_epi32(ctr, _mm_set_epi32(0, 0, 0, add)); }
-MG_CLMUL inline __m128i Power(const HashKey& hash, std::size_t k) { return Load(hash.powers[kPowers - k]); }
+MG_CLMUL inline __m128i Fold(__m128i v) { return _mm_xor_si128(v, _mm_shuffle_epi32(v, 0x4e)); }
 
-// A sum of 256-bit products before reduction: low, middle and high terms.
+// A factor of the hash and the XOR of its halves.
+struct Factor {
+    __m128i h, f;
+};
+
+MG_CLMUL inline Factor Power(const HashKey& hash, std::size_t k)
+{
+    return {Load(hash.powers[kPowers - k]), Load(hash.folded[kPowers - k])};
+}
+MG_CLMUL inline Factor MakeFactor(__m128i h) { return {h, Fold(h)}; }
+
+// A sum of 256-bit products before reduction: the low and high terms, and
+// the Karatsuba middle term (x.lo ^ x.hi)(h.lo ^ h.hi), which still holds
+// the low and high terms; being linear, they come out once per sum.
 struct Product {
     __m128i lo, mid, hi;
 };
 
 MG_CLMUL inline Product Zero() { return {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()}; }
 
-MG_CLMUL inline void MulAdd(Product& p, __m128i x, __m128i h)
+MG_CLMUL inline void MulAdd(Product& p, __m128i x, const Factor& h)
 {
-    p.lo = _mm_xor_si128(p.lo, _mm_clmulepi64_si128(x, h, 0x00));
-    p.hi = _mm_xor_si128(p.hi, _mm_clmulepi64_si128(x, h, 0x11));
-    p.mid = _mm_xor_si128(p.mid, _mm_xor_si128(_mm_clmulepi64_si128(x, h, 0x01), _mm_clmulepi64_si128(x, h, 0x10)));
+    p.lo = _mm_xor_si128(p.lo, _mm_clmulepi64_si128(x, h.h, 0x00));
+    p.hi = _mm_xor_si128(p.hi, _mm_clmulepi64_si128(x, h.h, 0x11));
+    p.mid = _mm_xor_si128(p.mid, _mm_clmulepi64_si128(Fold(x), h.f, 0x00));
 }
 
 // The product shifted left by one and reduced modulo the reflected
@@ -82,8 +95,9 @@ MG_CLMUL inline void MulAdd(Product& p, __m128i x, __m128i h)
 // [X3:X2] ^ [D:X0] ^ [D:X0]>>1 ^ [D:X0]>>2 ^ [D:X0]>>7.
 MG_CLMUL inline __m128i Reduce(const Product& p)
 {
-    __m128i lo = _mm_xor_si128(p.lo, _mm_slli_si128(p.mid, 8));
-    __m128i hi = _mm_xor_si128(p.hi, _mm_srli_si128(p.mid, 8));
+    const __m128i mid = _mm_xor_si128(p.mid, _mm_xor_si128(p.lo, p.hi));
+    __m128i lo = _mm_xor_si128(p.lo, _mm_slli_si128(mid, 8));
+    __m128i hi = _mm_xor_si128(p.hi, _mm_srli_si128(mid, 8));
     const __m128i carryLo = _mm_srli_epi64(lo, 63);
     const __m128i carryHi = _mm_srli_epi64(hi, 63);
     lo = _mm_or_si128(_mm_slli_epi64(lo, 1), _mm_slli_si128(carryLo, 8));
@@ -96,7 +110,7 @@ MG_CLMUL inline __m128i Reduce(const Product& p)
     return _mm_xor_si128(hi, _mm_xor_si128(lo, e));
 }
 
-MG_CLMUL inline __m128i Multiply(__m128i x, __m128i h)
+MG_CLMUL inline __m128i Multiply(__m128i x, const Factor& h)
 {
     Product p = Zero();
     MulAdd(p, x, h);
@@ -210,10 +224,11 @@ MG_CLMUL inline void Finish(RoundKeys rk, std::int32_t rounds, const HashKey& ha
 
 MG_CLMUL void PrepareNi(const rijndael_accel::Keys& keys, std::int32_t rounds, HashKey& hash)
 {
-    const __m128i h = Reverse(Encipher(keys.enc, rounds, _mm_setzero_si128()));
-    __m128i power = h;
+    const Factor h = MakeFactor(Reverse(Encipher(keys.enc, rounds, _mm_setzero_si128())));
+    __m128i power = h.h;
     for (std::size_t k = 1; k <= kPowers; ++k) {
         Store(hash.powers[kPowers - k], power);
+        Store(hash.folded[kPowers - k], Fold(power));
         power = Multiply(power, h);
     }
 }
@@ -245,26 +260,35 @@ struct Product512 {
     __m512i lo, mid, hi;
 };
 
-MG_VCLMUL inline void MulAdd512(Product512& p, __m512i x, __m512i h)
+// f: the folded factors of the four lanes, as HashKey::folded.
+MG_VCLMUL inline void MulAdd512(Product512& p, __m512i x, __m512i h, __m512i f)
 {
+    const __m512i xf = _mm512_xor_si512(x, _mm512_shuffle_epi32(x, _MM_PERM_BADC));
     p.lo = _mm512_xor_si512(p.lo, _mm512_clmulepi64_epi128(x, h, 0x00));
     p.hi = _mm512_xor_si512(p.hi, _mm512_clmulepi64_epi128(x, h, 0x11));
-    p.mid = _mm512_xor_si512(p.mid, _mm512_ternarylogic_epi64(_mm512_clmulepi64_epi128(x, h, 0x01),
-                                                                _mm512_clmulepi64_epi128(x, h, 0x10),
-                                                                _mm512_setzero_si512(), 0x96));
+    p.mid = _mm512_xor_si512(p.mid, _mm512_clmulepi64_epi128(xf, f, 0x00));
 }
 
-MG_VCLMUL inline __m128i Fold(__m512i v)
+// The XOR of the four lanes.
+MG_VCLMUL inline __m128i Lanes(__m512i v)
 {
     const __m256i t = _mm256_xor_si256(_mm512_castsi512_si256(v), _mm512_extracti64x4_epi64(v, 1));
     return _mm_xor_si128(_mm256_castsi256_si128(t), _mm256_extracti128_si256(t, 1));
 }
 
-MG_VCLMUL inline __m128i Reduce512(const Product512& p) { return Reduce({Fold(p.lo), Fold(p.mid), Fold(p.hi)}); }
+// The group's sum plus y times the first block's factor. y joins only here,
+// multiplied on its own, so that the chain from one group's hash to the
+// next is one product and a reduction, not the whole group's sum.
+MG_VCLMUL inline __m128i ReduceWithHash(const Product512& p, __m128i y, const Factor& h)
+{
+    Product sum = {Lanes(p.lo), Lanes(p.mid), Lanes(p.hi)};
+    MulAdd(sum, y, h);
+    return Reduce(sum);
+}
 
 // Q registers of four blocks, as Group does for N = 4Q.
 template <int Rounds, int Q>
-MG_VCLMUL inline void GroupWide(RoundKeys rk, const __m512i* powers, __m128i& ctr, __m128i& y,
+MG_VCLMUL inline void GroupWide(RoundKeys rk, const __m512i* powers, const __m512i* folded, __m128i& ctr, __m128i& y,
                                 const unsigned char* in, unsigned char* out, const unsigned char* g)
 {
     static_assert(Q < Rounds);
@@ -286,29 +310,23 @@ MG_VCLMUL inline void GroupWide(RoundKeys rk, const __m512i* powers, __m128i& ct
         for (int j = 0; j < Q; ++j) x[j] = _mm512_aesenc_epi128(x[j], k);
         if (g != nullptr && r <= Q) {
             const int j = r - 1;
-            __m512i c = Reverse512(Load512(g + 64 * j));
-            if (j == 0) c = _mm512_xor_si512(c, _mm512_inserti32x4(_mm512_setzero_si512(), y, 0));
-            MulAdd512(p, c, powers[j]);
+            MulAdd512(p, Reverse512(Load512(g + 64 * j)), powers[j], folded[j]);
         }
     }
     const __m512i kl = Key512(rk[Rounds]);
 #pragma GCC unroll 8
     for (int j = 0; j < Q; ++j)
         Store512(out + 64 * j, _mm512_xor_si512(_mm512_aesenclast_epi128(x[j], kl), Load512(in + 64 * j)));
-    if (g != nullptr) y = Reduce512(p);
+    if (g != nullptr) y = ReduceWithHash(p, y, {_mm512_castsi512_si128(powers[0]), _mm512_castsi512_si128(folded[0])});
 }
 
 template <int Q>
-MG_VCLMUL inline void HashGroupWide(const __m512i* powers, __m128i& y, const unsigned char* g)
+MG_VCLMUL inline void HashGroupWide(const __m512i* powers, const __m512i* folded, __m128i& y, const unsigned char* g)
 {
     Product512 p = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
 #pragma GCC unroll 8
-    for (int j = 0; j < Q; ++j) {
-        __m512i c = Reverse512(Load512(g + 64 * j));
-        if (j == 0) c = _mm512_xor_si512(c, _mm512_inserti32x4(_mm512_setzero_si512(), y, 0));
-        MulAdd512(p, c, powers[j]);
-    }
-    y = Reduce512(p);
+    for (int j = 0; j < Q; ++j) MulAdd512(p, Reverse512(Load512(g + 64 * j)), powers[j], folded[j]);
+    y = ReduceWithHash(p, y, {_mm512_castsi512_si128(powers[0]), _mm512_castsi512_si128(folded[0])});
 }
 
 template <int Rounds>
@@ -318,21 +336,24 @@ MG_VCLMUL void CryptVaes(RoundKeys rk, const HashKey& hash, const unsigned char*
 {
     constexpr int Q = kWideRegs;
     constexpr std::size_t step = 64 * Q;
-    __m512i powers[Q];
+    __m512i powers[Q], folded[Q];
 #pragma GCC unroll 8
-    for (int j = 0; j < Q; ++j) powers[j] = Load512(hash.powers[kPowers - 4 * Q + 4 * j]);
+    for (int j = 0; j < Q; ++j) {
+        powers[j] = Load512(hash.powers[kPowers - 4 * Q + 4 * j]);
+        folded[j] = Load512(hash.folded[kPowers - 4 * Q + 4 * j]);
+    }
     __m128i y = _mm_setzero_si128();
     std::size_t hashed = 0;
-    for (; aadLen - hashed >= step; hashed += step) HashGroupWide<Q>(powers, y, aad + hashed);
+    for (; aadLen - hashed >= step; hashed += step) HashGroupWide<Q>(powers, folded, y, aad + hashed);
     HashBytes(hash, y, aad + hashed, aadLen - hashed);
     __m128i ctr = Reverse(Load(j0));
     std::size_t done = 0;
     const unsigned char* pending = nullptr;
     for (; len - done >= step; done += step) {
-        GroupWide<Rounds, Q>(rk, powers, ctr, y, in + done, out + done, decrypt ? in + done : pending);
+        GroupWide<Rounds, Q>(rk, powers, folded, ctr, y, in + done, out + done, decrypt ? in + done : pending);
         if (!decrypt) pending = out + done;
     }
-    if (pending != nullptr) HashGroupWide<Q>(powers, y, pending);
+    if (pending != nullptr) HashGroupWide<Q>(powers, folded, y, pending);
     Run<Rounds>(rk, hash, ctr, y, in + done, out + done, len - done, decrypt);
     Finish(rk, Rounds, hash, j0, y, aadLen, len, tag);
 }
