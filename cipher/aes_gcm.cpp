@@ -9,7 +9,7 @@
 namespace mg {
 
 CAesGcm::CAesGcm()
-    : m_hashKey{}, m_pAccel(nullptr), m_iAccelLimit(IBlockCipher::kAccelBest), m_iAccel(0), m_bInitialized(false)
+    : m_hashKey{}, m_iPowers(0), m_pAccel(nullptr), m_iAccelLimit(IBlockCipher::kAccelBest), m_iAccel(0), m_bInitialized(false)
 {
 }
 
@@ -20,13 +20,14 @@ void CAesGcm::Clear()
     m_aes.Clear();
     m_ghash.Clear();
     SecureWipeObject(m_hashKey);
+    m_iPowers = 0;
     m_bInitialized = false;
 }
 
 void CAesGcm::Initialize(const unsigned char* key, std::size_t keyLength)
 {
     if (!IsKeySize(keyLength)) throw std::invalid_argument("AES-GCM key must be 16, 24 or 32 bytes");
-    Clear();
+    if (m_bInitialized) Clear();
     m_pAccel = gcm_accel::Select(m_iAccelLimit, &m_iAccel);
     // The accelerated kernels read the round keys the AES instructions use,
     // which the Rijndael object lays out only on a tier of its own above 0.
@@ -38,7 +39,9 @@ void CAesGcm::Initialize(const unsigned char* key, std::size_t keyLength)
         m_iAccel = 0;
     }
     if (m_pAccel != nullptr) {
-        m_pAccel->prepare(m_aes.AccelKeys(), m_aes.Rounds(), m_hashKey);
+        // H alone: a short message, the usual case of a call, needs no more.
+        m_pAccel->prepare(m_aes.AccelKeys(), m_aes.Rounds(), m_hashKey, 0, 1);
+        m_iPowers = 1;
     } else {
         unsigned char h[16] = {};
         ScopedWipe wipeH(h);
@@ -56,10 +59,16 @@ void CAesGcm::Crypt(const unsigned char* nonce, const unsigned char* aad, std::s
     unsigned char j0[16];
     std::memcpy(j0, nonce, kNonceSize);
     StoreBe32(j0 + 12, 1);
-    if (m_pAccel != nullptr)
+    if (m_pAccel != nullptr) {
+        const std::size_t blocks = ((aadLen > len ? aadLen : len) + 15) / 16;
+        if (blocks > m_iPowers && m_iPowers < gcm_accel::kPowers) {
+            m_pAccel->prepare(m_aes.AccelKeys(), m_aes.Rounds(), m_hashKey, m_iPowers, blocks);
+            m_iPowers = blocks < gcm_accel::kPowers ? blocks : gcm_accel::kPowers;
+        }
         m_pAccel->crypt(m_aes.AccelKeys(), m_aes.Rounds(), m_hashKey, j0, aad, aadLen, in, out, len, decrypt, tag);
-    else
+    } else {
         CryptPortable(j0, aad, aadLen, in, len, out, decrypt, tag);
+    }
 }
 
 void CAesGcm::CryptPortable(const unsigned char* j0, const unsigned char* aad, std::size_t aadLen,

@@ -57,6 +57,7 @@ private:
     CRijndael m_aes;
     CGhash m_ghash;
     gcm_accel::HashKey m_hashKey;
+    std::size_t m_iPowers;  // of m_hashKey, computed when a message first needs them
     const gcm_accel::Kernels* m_pAccel;
     std::int32_t m_iAccelLimit;
     std::int32_t m_iAccel;

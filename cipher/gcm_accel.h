@@ -24,8 +24,12 @@ struct HashKey {
     unsigned char folded[kPowers][16];
 };
 
-// Fills `hash` for the key whose AES round keys are `keys` (16-byte blocks).
-using PrepareFn = void (*)(const rijndael_accel::Keys& keys, std::int32_t rounds, HashKey& hash);
+// Extends the powers in `hash`, of which the first `have` (H^1 .. H^have)
+// are there, to `want` (at most kPowers), for the key whose AES round keys
+// are `keys` (16-byte blocks). A message of n blocks, whichever of its text
+// or associated data is longer, needs min(n, kPowers) powers.
+using PrepareFn = void (*)(const rijndael_accel::Keys& keys, std::int32_t rounds, HashKey& hash,
+                           std::size_t have, std::size_t want);
 
 // One whole GCM operation: j0 is the pre-counter block, aad the associated
 // data; len bytes of `in` go to `out` (the same buffer or one clear of it),

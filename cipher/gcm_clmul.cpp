@@ -222,14 +222,21 @@ MG_CLMUL inline void Finish(RoundKeys rk, std::int32_t rounds, const HashKey& ha
     Store(tag, _mm_xor_si128(Reverse(y), Encipher(rk, rounds, Load(j0))));
 }
 
-MG_CLMUL void PrepareNi(const rijndael_accel::Keys& keys, std::int32_t rounds, HashKey& hash)
+MG_CLMUL void PrepareNi(const rijndael_accel::Keys& keys, std::int32_t rounds, HashKey& hash, std::size_t have,
+                        std::size_t want)
 {
-    const Factor h = MakeFactor(Reverse(Encipher(keys.enc, rounds, _mm_setzero_si128())));
-    __m128i power = h.h;
-    for (std::size_t k = 1; k <= kPowers; ++k) {
-        Store(hash.powers[kPowers - k], power);
-        Store(hash.folded[kPowers - k], Fold(power));
+    if (have == 0) {
+        const __m128i h = Reverse(Encipher(keys.enc, rounds, _mm_setzero_si128()));
+        Store(hash.powers[kPowers - 1], h);
+        Store(hash.folded[kPowers - 1], Fold(h));
+        have = 1;
+    }
+    const Factor h = Power(hash, 1);
+    for (__m128i power = Load(hash.powers[kPowers - have]); have < want && have < kPowers;) {
         power = Multiply(power, h);
+        ++have;
+        Store(hash.powers[kPowers - have], power);
+        Store(hash.folded[kPowers - have], Fold(power));
     }
 }
 
