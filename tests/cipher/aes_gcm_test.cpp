@@ -150,7 +150,8 @@ TEST(AesGcm, KeyLengthsOtherThanAesAreRefused)
 }
 
 // Lengths around every group size and remainder of both accelerated tiers
-// (4, 8 and 16 blocks per step), and past several steps of the widest.
+// (4, 8 and 32 blocks per step; 8 on VAES in the 32-bit build), and past
+// several steps of the widest.
 const std::size_t kLengths[] = {0,   1,   15,  16,  17,  31,  32,  48,   63,   64,   65,   112,  127,   128,
                                 129, 200, 255, 256, 257, 300, 383, 384,  511,  512,  513,  700,  1023,  1024,
                                 1025, 2047, 2048, 2049, 3000, 4096, 4111, 8192, 8199, 65536, 65551};

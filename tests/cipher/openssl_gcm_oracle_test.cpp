@@ -47,8 +47,8 @@ TEST(OpenSslOracle, AesGcmBothWaysOnEveryTier)
 {
     std::mt19937 rng(1996);
     std::vector<std::size_t> lengths;
-    // 0 to a few blocks past the widest step (16 blocks), then a mebibyte.
-    for (std::size_t n = 0; n <= 16 * 21; ++n) lengths.push_back(n);
+    // Every length from 0 to a few blocks past the widest step (32 blocks), then a mebibyte.
+    for (std::size_t n = 0; n <= 16 * 37; ++n) lengths.push_back(n);
     for (int i = 0; i < 20; ++i) lengths.push_back(rng() % 20000);
     lengths.push_back(std::size_t{1} << 20);
     for (std::int32_t limit : {0, 1, 3}) {
