@@ -30,6 +30,9 @@ public:
     // The expanded key, KeySize() bytes; the file signature covers it.
     const unsigned char* KeyStore() const { return m_acKeyStore; }
     std::int32_t Rounds() const { return m_iRounds; }
+    // The round keys as the AES instructions read them; filled only while
+    // Accel() is above 0 (other modes of AES, such as GCM, run on them).
+    const rijndael_accel::Keys& AccelKeys() const { return m_accelKeys; }
 
 private:
     static constexpr int kMaxRounds = 14;

@@ -6,6 +6,7 @@
 #include "functions/hash.h"
 #include "functions/password.h"
 #include "functions/record.h"
+#include "functions/seal.h"
 #include "host/library_hooks.h"
 
 namespace mg::host {
@@ -36,6 +37,8 @@ const abi::FunctionTable* LibraryFunctionTable() {
         {W("GETRECSTR"), W(&GETRECSTR), 2, W("C,.L")},
         {W("GENERATEKEY"), W(&GENERATEKEY), 4, W("I,.L,.L,.L")},
         {W("ONLOAD"), W(&ONLOAD), -2, W("")},
+        {W("SEAL"), W(&SEAL), 3, W("C,C,.C")},
+        {W("UNSEAL"), W(&UNSEAL), 3, W("C,C,.C")},
         {W("HASHPASSWORD"), W(&HASHPASSWORD), 3, W("C,.I,.I")},
         {W("VERIFYPASSWORD"), W(&VERIFYPASSWORD), 2, W("C,C")},
         {W("DERIVEKEY"), W(&DERIVEKEY), 5, W("C,C,I,.I,.I")},

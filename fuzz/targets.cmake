@@ -28,6 +28,8 @@ mg_add_fuzzer(fuzz_double_buffering SOURCES ${MG_FUZZ_DIR}/double_buffering_fuzz
 mg_add_fuzzer(fuzz_decrypt_file SOURCES ${MG_FUZZ_DIR}/decrypt_file_fuzzer.cpp LIBS mg_hostsim mg_cipher)
 add_dependencies(fuzz_decrypt_file marrowgate)
 
+mg_add_fuzzer(fuzz_unseal SOURCES ${MG_FUZZ_DIR}/unseal_fuzzer.cpp LIBS mg_hostsim mg_cipher)
+add_dependencies(fuzz_unseal marrowgate)
 mg_add_fuzzer(fuzz_phc_string SOURCES ${MG_FUZZ_DIR}/phc_string_fuzzer.cpp LIBS mg_kdf)
 
 mg_add_fuzzer(fuzz_accel SOURCES ${MG_FUZZ_DIR}/accel_fuzzer.cpp LIBS mg_cipher mg_digest mg_checksum)

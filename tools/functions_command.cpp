@@ -32,6 +32,8 @@ constexpr Signature kSignatures[] = {
     {"GETRECSTR", "(cAlias [, lMemo=.F.])"},
     {"GENERATEKEY", "(nLength [, lDigits=.F., lUpper=.F., lSymbols=.F.])"},
     {"ONLOAD", "() called by the host when it loads the library"},
+    {"SEAL", "(cData, cKey [, cContext=''])"},
+    {"UNSEAL", "(cSealed, cKey [, cContext=''])"},
     {"HASHPASSWORD", "(cPassword [, nMemory=19456, nIterations=2])"},
     {"VERIFYPASSWORD", "(cPassword, cStored)"},
     {"DERIVEKEY", "(cPassword, cSalt, nIterations [, nLength=32, nType=4])"},

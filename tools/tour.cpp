@@ -182,6 +182,7 @@ int Tour::Run() {
     Digests();
     Checksums();
     Ciphers();
+    Sealing();
     {
         TempFolder folder;
         Files(folder.Path());
@@ -204,7 +205,7 @@ void Tour::Functions() {
         std::printf("   %-14s %2d  %-25s\n", row.name.c_str(), row.parameterCount, ("\"" + row.typeString + "\"").c_str());
     }
     Note("The host ran ONLOAD (count -2) itself when it loaded the library.");
-    Check("17 functions in the table", m_rLibrary.Host().Rows().size() == 17,
+    Check("19 functions in the table", m_rLibrary.Host().Rows().size() == 19,
           std::to_string(m_rLibrary.Host().Rows().size()) + " found");
 }
 
@@ -272,6 +273,41 @@ void Tour::Ciphers() {
         Check(what, opened.compare(0, text.size(), text) == 0 && sealed != text.substr(0, sealed.size()));
     }
     Note("DECRYPT returns the padding bytes with the text: they are not removed.");
+}
+
+void Tour::Sealing() {
+    Heading("Authenticated encryption: SEAL and UNSEAL (AES-GCM)");
+    if (!m_rLibrary.Has("SEAL")) {
+        Note("(SEAL and UNSEAL are not in this build of the library)");
+        return;
+    }
+    const std::string text = "4111 1111 1111 1111";
+    const std::string key = Unhex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
+    const std::string context = "customers:42";
+    auto call = [&](const char* name, const std::string& data, const std::string& ctx) {
+        return m_rLibrary.TryCall(name, {Value::Of(data), Value::Of(key), Value::Of(ctx)});
+    };
+    const std::string sealed = m_rLibrary.Call("SEAL", {Value::Of(text), Value::Of(key), Value::Of(context)}).bytes;
+    Note("key: 32 bytes 0h0001...1f (AES-256); context: '" + context + "'");
+    Check("SEAL('" + text + "', key, '" + context + "') = 12-byte nonce + " + std::to_string(text.size()) +
+              " bytes + 16-byte tag = " + std::to_string(sealed.size()) + " bytes",
+          sealed.size() == text.size() + 28, Quote(sealed, 60));
+    const CallResult opened = call("UNSEAL", sealed, context);
+    Check("UNSEAL(that, key, '" + context + "') gives the text back", opened.ok() && opened.value.bytes == text,
+          opened.ok() ? Quote(opened.value.bytes) : Library::Describe(opened));
+    const std::string again = call("SEAL", text, context).value.bytes;
+    Check("SEAL of the same text again differs: every call draws a fresh nonce",
+          again.size() == sealed.size() && again.substr(0, 12) != sealed.substr(0, 12));
+    std::string tampered = sealed;
+    tampered[14] = static_cast<char>(tampered[14] ^ 1);
+    const CallResult refused = call("UNSEAL", tampered, context);
+    Check("one bit changed in the ciphertext: UNSEAL refuses it", !refused.ok() && refused.value.bytes.empty(),
+          "\"" + Library::Describe(refused) + "\"");
+    const CallResult moved = call("UNSEAL", sealed, "customers:43");
+    Check("the value copied to another record (context 'customers:43'): refused", !moved.ok(),
+          "\"" + Library::Describe(moved) + "\"");
+    const CallResult empty = call("SEAL", "", context);
+    Check("SEAL('') is the nonce and the tag alone, 28 bytes", empty.ok() && empty.value.bytes.size() == 28);
 }
 
 void Tour::Files(const std::string& folder) {

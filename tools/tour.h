@@ -28,6 +28,7 @@ private:
     void Digests();
     void Checksums();
     void Ciphers();
+    void Sealing();
     void Files(const std::string& folder);
     void Records(const std::string& folder);
     void Keys();

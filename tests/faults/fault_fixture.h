@@ -26,6 +26,9 @@ protected:
         const std::string enc = dir.File("every.enc");
         const CallResult made = host.Call("ENCRYPTFILE", {C(plain), C(enc), C("key"), I(8), I(1), I(2)});
         EXPECT_TRUE(made.ok()) << made.message;
+        const std::string sealKey(32, 'k');
+        const CallResult sealed = host.Call("SEAL", {C("attack at dawn"), C(sealKey), C("ctx")});
+        EXPECT_TRUE(sealed.ok()) << sealed.message;
         return {
             {"ENCRYPT", {C("attack at dawn"), C("key"), I(2), I(1), I(2)}},
             {"DECRYPT", {C(std::string(32, 'x')), C("key"), I(4), I(1)}},
@@ -42,6 +45,8 @@ protected:
             {"GETRECSTR", {C("nosuch")}},  // the empty string, made by the library
             {"GENERATEKEY", {I(24), L(true), L(true), L(true)}},
             {"ONLOAD", {}},
+            {"SEAL", {C("attack at dawn"), C(sealKey), C("ctx")}},
+            {"UNSEAL", {sealed.value, C(sealKey), C("ctx")}},
             {"HASHPASSWORD", {C("pw"), I(64), I(1)}},
             {"VERIFYPASSWORD",
              {C("password"), C("$argon2id$v=19$m=64,t=2,p=1$c29tZXNhbHQ$FqGkmHNGCd0BRW2kBt6fPZ2pPmyGwwChL8FGUhTOSSI")}},

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "cipher/aes_gcm.h"
 #include "cipher/blowfish.h"
 #include "cipher/rijndael.h"
 #include "cipher/tea.h"
@@ -105,6 +106,30 @@ TEST(KeyHygiene, CiphersClearedOrDestroyedHoldNoKey) {
     }, "Blowfish");
     ExpectWiped<CTea>([](CTea& c, const unsigned char* k, const unsigned char* iv) { c.Initialize(k, 16, iv, 1, 0); },
                       "TEA");
+}
+
+TEST(KeyHygiene, AesGcmClearedOrDestroyedHoldsNoKeyNorHashKey) {
+    const std::vector<unsigned char> key = Secret(32);
+    for (std::int32_t tier : {IBlockCipher::kAccelPortable, IBlockCipher::kAccelBest}) {
+        for (bool destroy : {false, true}) {
+            InPlace<CAesGcm> place;
+            CAesGcm& gcm = place.Make();
+            gcm.SetAccelLimit(tier);
+            gcm.Initialize(key.data(), key.size());
+            unsigned char nonce[12] = {}, data[40] = {}, tag[16];
+            gcm.Seal(nonce, nullptr, 0, data, sizeof data, data, tag);
+            ASSERT_TRUE(place.Holds(key)) << "the test cannot see the key";
+            if (destroy) {
+                place.Destroy();
+            } else {
+                gcm.Clear();
+                EXPECT_THROW(gcm.Seal(nonce, nullptr, 0, data, sizeof data, data, tag), std::logic_error);
+            }
+            EXPECT_FALSE(place.Holds(key)) << "tier " << tier;
+            EXPECT_LE(place.NonZero(), kBookkeeping) << "tier " << tier << ": a schedule or hash key survived";
+            if (!destroy) place.Destroy();
+        }
+    }
 }
 
 TEST(KeyHygiene, ClearedBlowfishBuildsItsScheduleAgain) {

@@ -24,6 +24,8 @@ TEST_F(FunctionTable, RowsAreThoseTheHostExpects) {
               "GETRECSTR 2 C,.L\n"
               "GENERATEKEY 4 I,.L,.L,.L\n"
               "ONLOAD -2 \n"
+              "SEAL 3 C,C,.C\n"
+              "UNSEAL 3 C,C,.C\n"
               "HASHPASSWORD 3 C,.I,.I\n"
               "VERIFYPASSWORD 2 C,C\n"
               "DERIVEKEY 5 C,C,I,.I,.I\n");

@@ -95,7 +95,7 @@ std::vector<Step> Sequence(int thread, int length, const Files& files) {
     std::vector<Step> steps;
     while (static_cast<int>(steps.size()) < length) {
         Step s;
-        switch (below(17)) {
+        switch (below(19)) {
             case 0:
             case 1:
                 s.name = below(2) ? "ENCRYPT" : "DECRYPT";
@@ -136,6 +136,19 @@ std::vector<Step> Sequence(int thread, int length, const Files& files) {
                      {C(below(2) ? "password" : "passwore"),
                       C("$argon2id$v=19$m=64,t=2,p=1$c29tZXNhbHQ$FqGkmHNGCd0BRW2kBt6fPZ2pPmyGwwChL8FGUhTOSSI")}};
                 break;
+            case 17:
+            case 18: {
+                // An AES key of each size; the context left out at times.
+                const std::string sealKey(static_cast<std::size_t>(16 + 8 * below(3)), static_cast<char>('a' + below(4)));
+                std::vector<Value> args = {C(bytes(300)), C(sealKey)};
+                if (below(2)) args.push_back(C(bytes(20)));
+                s = {"SEAL", args, "", true};
+                if (below(3) == 0) {  // a sealed value's bytes that were never sealed
+                    s.name = "UNSEAL";
+                    s.random = false;
+                }
+                break;
+            }
             default: s.name = "ONLOAD"; break;
         }
         steps.push_back(s);
@@ -170,6 +183,14 @@ private:
                                     (digits && c >= '0' && c <= '9') || (symbols && c > 32 && c < 127));
             }
             r.value.bytes = std::to_string(r.value.bytes.size()) + (inPool ? " from the pool" : " WRONG: outside the pool");
+            return;
+        }
+        if (step.name == "SEAL") {
+            std::vector<Value> args = step.args;
+            args[0] = C(r.value.bytes);
+            const CallResult back = m_host.Call("UNSEAL", args);
+            const bool same = back.ok() && back.value.bytes == step.args[0].bytes;
+            r.value.bytes = std::to_string(r.value.bytes.size()) + (same ? " unseals to the data" : " WRONG: does not unseal");
             return;
         }
         // Random padding: what counts is that it decrypts to the data.

@@ -50,3 +50,15 @@ mg_tool(ARGS encrypt abc --hex 00 --key k RC 2 ERR_LIKE "either as TEXT or")
 mg_tool(ARGS encrypt abc --key k --block-size 99999999999 RC 2 ERR_LIKE "invalid --block-size")
 mg_tool(ARGS encrypt abc --key k -f octal RC 2 ERR_LIKE "unknown format 'octal'")
 mg_tool(ARGS decrypt --in missing.bin --key k RC 1 ERR "marrowgate: cannot open missing.bin")
+
+# SEAL and UNSEAL: round trip with a context, and the library's refusals.
+set(k32 000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f)
+mg_tool(ARGS seal "card 4111" --key-hex ${k32} --context customers:42 OUT_LIKE "^[0-9a-f]+$" OUT_LEN 74
+        OUT_VAR sealedHex)
+mg_tool(ARGS unseal --hex ${sealedHex} --key-hex ${k32} --context customers:42 OUT "card 4111")
+mg_tool(ARGS unseal --hex ${sealedHex} --key-hex ${k32} --context customers:43 RC 1
+        ERR "Seal ERROR: Sealed data is not authentic!")
+mg_tool(ARGS unseal --hex ${sealedHex} --key-hex ${k32} RC 1 ERR "Seal ERROR: Sealed data is not authentic!")
+mg_tool(ARGS seal abc --key short RC 1 ERR "Seal ERROR: Key must be 16, 24 or 32 bytes!")
+mg_tool(ARGS unseal --hex 00 --key-hex ${k32} RC 1 ERR "Seal ERROR: Sealed data is too short!")
+mg_tool(ARGS seal --hex= --key 0123456789abcdef -f hex OUT_LIKE "^[0-9a-f]+$" OUT_LEN 56)

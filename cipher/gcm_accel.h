@@ -1,0 +1,53 @@
+// AES-GCM on the AES and carry-less multiplication instructions: counter-mode
+// encryption and GHASH over several blocks per step, the hash of each group
+// folded with one reduction (tier 1: AES-NI and PCLMULQDQ on 128-bit
+// registers; tier 3: VAES and VPCLMULQDQ on 512-bit registers).
+#ifndef MG_CIPHER_GCM_ACCEL_H
+#define MG_CIPHER_GCM_ACCEL_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "cipher/rijndael_accel.h"
+
+namespace mg::gcm_accel {
+
+constexpr std::size_t kPowers = 32;
+
+// Powers of the hash key in register form (the block's bytes reversed):
+// row i is H^(kPowers - i), so that a group of n blocks finds its factors,
+// first block first, in the last n rows. folded[i] holds the XOR of the two
+// halves of powers[i] in both halves, the factor of the middle term of a
+// three-multiplication (Karatsuba) product.
+struct HashKey {
+    unsigned char powers[kPowers][16];
+    unsigned char folded[kPowers][16];
+};
+
+// Extends the powers in `hash`, of which the first `have` (H^1 .. H^have)
+// are there, to `want` (at most kPowers), for the key whose AES round keys
+// are `keys` (16-byte blocks). A message of n blocks, whichever of its text
+// or associated data is longer, needs min(n, kPowers) powers.
+using PrepareFn = void (*)(const rijndael_accel::Keys& keys, std::int32_t rounds, HashKey& hash,
+                           std::size_t have, std::size_t want);
+
+// One whole GCM operation: j0 is the pre-counter block, aad the associated
+// data; len bytes of `in` go to `out` (the same buffer or one clear of it),
+// and the tag, E(j0) ^ GHASH, to `tag`. decrypt: the hash is of `in`.
+using CryptFn = void (*)(const rijndael_accel::Keys& keys, std::int32_t rounds, const HashKey& hash,
+                         const unsigned char* j0, const unsigned char* aad, std::size_t aadLen,
+                         const unsigned char* in, unsigned char* out, std::size_t len, bool decrypt,
+                         unsigned char* tag);
+
+struct Kernels {
+    PrepareFn prepare;
+    CryptFn crypt;
+};
+
+// The best kernels of a tier no higher than limit that this CPU runs, and
+// that tier in *level; nullptr (and 0) when only the portable code qualifies.
+const Kernels* Select(std::int32_t limit, std::int32_t* level);
+
+}  // namespace mg::gcm_accel
+
+#endif
