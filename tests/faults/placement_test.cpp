@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "checksum/crc_kernels.h"
+#include "cipher/aes_gcm.h"
 #include "cipher/blowfish.h"
 #include "cipher/byte_order.h"
 #include "cipher/rijndael.h"
@@ -25,6 +26,7 @@
 #include "digest/md5.h"
 #include "digest/ripemd.h"
 #include "digest/sha.h"
+#include "kdf/argon2_kernels.h"
 
 namespace mg {
 namespace {
@@ -279,6 +281,78 @@ TEST(Placement, CrcKernelsAtEveryOffset) {
         }
     }
     if (compared == 0) GTEST_SKIP() << "only the portable CRC runs here";
+}
+
+// AES-GCM on each tier, the object and every buffer (nonce, context, data,
+// tag) displaced together, against the portable result.
+TEST(Placement, GcmTiersAtEveryOffset) {
+    std::mt19937 rng(68);
+    const std::vector<std::size_t> objectOffsets = ObjectOffsets<CAesGcm>();
+    bool anyAccelerated = false;
+    for (std::size_t keyLength : {16u, 24u, 32u}) {
+        const Bytes key = Random(rng, keyLength), nonce = Random(rng, 12), aad = Random(rng, 21);
+        // Past the widest step of every tier, with a partial block at the end.
+        const Bytes data = Random(rng, 16 * 37 + 5);
+        Bytes expected(data.size()), expectedTag(16);
+        CAesGcm reference;
+        reference.SetAccelLimit(0);
+        reference.Initialize(key.data(), key.size());
+        reference.Seal(nonce.data(), aad.data(), aad.size(), data.data(), data.size(), expected.data(),
+                       expectedTag.data());
+        std::int32_t lastTier = 0;
+        for (std::int32_t limit = 1; limit <= IBlockCipher::kAccelBest; ++limit) {
+            for (std::size_t at = 0; at < kSpan; ++at) {
+                Placed<CAesGcm> gcm(objectOffsets[at % objectOffsets.size()]);
+                gcm->SetAccelLimit(limit);
+                gcm->Initialize(key.data(), key.size());
+                if (gcm->Accel() == lastTier) break;  // this limit reaches no new tier
+                Arena n(12), a(aad.size()), in(data.size()), out(data.size()), tag(16);
+                std::memcpy(n.At(at), nonce.data(), 12);
+                std::memcpy(a.At(at), aad.data(), aad.size());
+                std::memcpy(in.At(at), data.data(), data.size());
+                const std::size_t outAt = (at * 37 + 5) % kSpan;
+                gcm->Seal(n.At(at), a.At(at), aad.size(), in.At(at), data.size(), out.At(outAt), tag.At(at));
+                ASSERT_EQ(Bytes(out.At(outAt), out.At(outAt) + data.size()), expected)
+                    << "key " << keyLength << ", tier " << gcm->Accel() << ", data at +" << at;
+                ASSERT_EQ(Bytes(tag.At(at), tag.At(at) + 16), expectedTag) << "tag, tier " << gcm->Accel();
+                ASSERT_TRUE(gcm->Open(n.At(at), a.At(at), aad.size(), out.At(outAt), data.size(), tag.At(at),
+                                      in.At(at)));
+                ASSERT_EQ(Bytes(in.At(at), in.At(at) + data.size()), data) << "opened, tier " << gcm->Accel();
+            }
+            CAesGcm probe;
+            probe.SetAccelLimit(limit);
+            probe.Initialize(key.data(), key.size());
+            anyAccelerated = anyAccelerated || probe.Accel() > 0;
+            lastTier = probe.Accel();
+        }
+    }
+    if (!anyAccelerated) GTEST_SKIP() << "only the portable AES-GCM runs here";
+}
+
+// Argon2's compression function: its three blocks wherever the memory pieces
+// put them (8-byte aligned at least, as the words are).
+TEST(Placement, Argon2KernelsAtEveryOffset) {
+    std::mt19937 rng(69);
+    const CpuFeatures cpu = DetectCpu();
+    const Argon2FillFn portable = Argon2Kernels().back().fill;
+    int compared = 0;
+    for (const auto& kernel : Argon2Kernels().first(Argon2Kernels().size() - 1)) {
+        if (!kernel.usable(cpu)) continue;
+        ++compared;
+        for (std::size_t at = 0; at < kSpan; at += alignof(Argon2Block)) {
+            for (bool withXor : {false, true}) {
+                Argon2Block prev, ref, expected;
+                for (auto* b : {&prev, &ref, &expected})
+                    for (auto& w : b->v) w = (static_cast<std::uint64_t>(rng()) << 32) | rng();
+                Placed<Argon2Block> p(at, prev), r((at + 24) % kSpan, ref), next((at + 40) % kSpan, expected);
+                portable(prev, ref, expected, withXor);
+                kernel.fill(*p, *r, *next, withXor);
+                ASSERT_EQ(0, std::memcmp(next->v, expected.v, sizeof expected.v))
+                    << kernel.name << ", blocks at +" << at << (withXor ? ", xor" : "");
+            }
+        }
+    }
+    if (compared == 0) GTEST_SKIP() << "only the portable Argon2 compression runs here";
 }
 
 }  // namespace
