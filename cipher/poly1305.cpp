@@ -1,0 +1,162 @@
+#include "cipher/poly1305.h"
+
+#include <cstring>
+
+#include "cpu/secure_wipe.h"
+
+namespace mg {
+
+namespace {
+
+inline std::uint32_t Load32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+inline void Store32(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+    p[2] = static_cast<unsigned char>(v >> 16);
+    p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+constexpr std::uint32_t kMask26 = 0x3ffffff;
+
+}  // namespace
+
+bool TagsEqual(const unsigned char* a, const unsigned char* b, std::size_t length) {
+    unsigned char diff = 0;
+    for (std::size_t i = 0; i < length; ++i) diff = static_cast<unsigned char>(diff | (a[i] ^ b[i]));
+    return diff == 0;
+}
+
+CPoly1305::CPoly1305(const unsigned char* key) : m_aH{}, m_aBuffer{}, m_iBuffered(0) {
+    // r is clamped as the algorithm requires, then split into limbs.
+    m_aR[0] = Load32(key + 0) & 0x3ffffff;
+    m_aR[1] = (Load32(key + 3) >> 2) & 0x3ffff03;
+    m_aR[2] = (Load32(key + 6) >> 4) & 0x3ffc0ff;
+    m_aR[3] = (Load32(key + 9) >> 6) & 0x3f03fff;
+    m_aR[4] = (Load32(key + 12) >> 8) & 0x00fffff;
+    for (int i = 0; i < 4; ++i) m_aPad[i] = Load32(key + 16 + 4 * i);
+}
+
+CPoly1305::~CPoly1305() {
+    SecureWipeObject(m_aR);
+    SecureWipeObject(m_aH);
+    SecureWipeObject(m_aPad);
+    SecureWipeObject(m_aBuffer);
+}
+
+void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, std::uint32_t hibit) {
+    const std::uint64_t r0 = m_aR[0], r1 = m_aR[1], r2 = m_aR[2], r3 = m_aR[3], r4 = m_aR[4];
+    const std::uint64_t s1 = r1 * 5, s2 = r2 * 5, s3 = r3 * 5, s4 = r4 * 5;
+    std::uint32_t h0 = m_aH[0], h1 = m_aH[1], h2 = m_aH[2], h3 = m_aH[3], h4 = m_aH[4];
+    for (; blocks > 0; --blocks, m += 16) {
+        h0 += Load32(m + 0) & kMask26;
+        h1 += (Load32(m + 3) >> 2) & kMask26;
+        h2 += (Load32(m + 6) >> 4) & kMask26;
+        h3 += (Load32(m + 9) >> 6) & kMask26;
+        h4 += (Load32(m + 12) >> 8) | hibit;
+
+        const std::uint64_t d0 = h0 * r0 + h1 * s4 + h2 * s3 + h3 * s2 + std::uint64_t{h4} * s1;
+        std::uint64_t d1 = h0 * r1 + h1 * r0 + h2 * s4 + h3 * s3 + std::uint64_t{h4} * s2;
+        std::uint64_t d2 = h0 * r2 + h1 * r1 + h2 * r0 + h3 * s4 + std::uint64_t{h4} * s3;
+        std::uint64_t d3 = h0 * r3 + h1 * r2 + h2 * r1 + h3 * r0 + std::uint64_t{h4} * s4;
+        std::uint64_t d4 = h0 * r4 + h1 * r3 + h2 * r2 + h3 * r1 + std::uint64_t{h4} * r0;
+
+        std::uint32_t c = static_cast<std::uint32_t>(d0 >> 26);
+        h0 = static_cast<std::uint32_t>(d0) & kMask26;
+        d1 += c;
+        c = static_cast<std::uint32_t>(d1 >> 26);
+        h1 = static_cast<std::uint32_t>(d1) & kMask26;
+        d2 += c;
+        c = static_cast<std::uint32_t>(d2 >> 26);
+        h2 = static_cast<std::uint32_t>(d2) & kMask26;
+        d3 += c;
+        c = static_cast<std::uint32_t>(d3 >> 26);
+        h3 = static_cast<std::uint32_t>(d3) & kMask26;
+        d4 += c;
+        c = static_cast<std::uint32_t>(d4 >> 26);
+        h4 = static_cast<std::uint32_t>(d4) & kMask26;
+        h0 += c * 5;
+        c = h0 >> 26;
+        h0 &= kMask26;
+        h1 += c;
+    }
+    m_aH[0] = h0;
+    m_aH[1] = h1;
+    m_aH[2] = h2;
+    m_aH[3] = h3;
+    m_aH[4] = h4;
+}
+
+void CPoly1305::Update(const unsigned char* data, std::size_t length) {
+    if (m_iBuffered > 0) {
+        const std::size_t take = length < 16 - m_iBuffered ? length : 16 - m_iBuffered;
+        std::memcpy(m_aBuffer + m_iBuffered, data, take);
+        m_iBuffered += take;
+        data += take;
+        length -= take;
+        if (m_iBuffered < 16) return;
+        Blocks(m_aBuffer, 1, 1u << 24);
+        m_iBuffered = 0;
+    }
+    if (length >= 16) {
+        const std::size_t whole = length / 16;
+        Blocks(data, whole, 1u << 24);
+        data += whole * 16;
+        length -= whole * 16;
+    }
+    if (length > 0) {
+        std::memcpy(m_aBuffer, data, length);
+        m_iBuffered = length;
+    }
+}
+
+void CPoly1305::Final(unsigned char* tag) {
+    if (m_iBuffered > 0) {
+        // A short last block ends in a one bit instead of the 2^128 bit.
+        m_aBuffer[m_iBuffered] = 1;
+        for (std::size_t i = m_iBuffered + 1; i < 16; ++i) m_aBuffer[i] = 0;
+        Blocks(m_aBuffer, 1, 0);
+        m_iBuffered = 0;
+    }
+    std::uint32_t h0 = m_aH[0], h1 = m_aH[1], h2 = m_aH[2], h3 = m_aH[3], h4 = m_aH[4];
+    std::uint32_t c = h1 >> 26;
+    h1 &= kMask26;
+    h2 += c; c = h2 >> 26; h2 &= kMask26;
+    h3 += c; c = h3 >> 26; h3 &= kMask26;
+    h4 += c; c = h4 >> 26; h4 &= kMask26;
+    h0 += c * 5; c = h0 >> 26; h0 &= kMask26;
+    h1 += c;
+
+    // h - p = h + 5 - 2^130; taken when it does not go negative, without a branch.
+    std::uint32_t g0 = h0 + 5; c = g0 >> 26; g0 &= kMask26;
+    std::uint32_t g1 = h1 + c; c = g1 >> 26; g1 &= kMask26;
+    std::uint32_t g2 = h2 + c; c = g2 >> 26; g2 &= kMask26;
+    std::uint32_t g3 = h3 + c; c = g3 >> 26; g3 &= kMask26;
+    const std::uint32_t g4 = h4 + c - (1u << 26);
+    std::uint32_t keepG = (g4 >> 31) - 1;  // all ones when g4 did not go negative
+    const std::uint32_t keepH = ~keepG;
+    h0 = (h0 & keepH) | (g0 & keepG);
+    h1 = (h1 & keepH) | (g1 & keepG);
+    h2 = (h2 & keepH) | (g2 & keepG);
+    h3 = (h3 & keepH) | (g3 & keepG);
+    h4 = (h4 & keepH) | (g4 & keepG);
+
+    const std::uint32_t w0 = h0 | (h1 << 26);
+    const std::uint32_t w1 = (h1 >> 6) | (h2 << 20);
+    const std::uint32_t w2 = (h2 >> 12) | (h3 << 14);
+    const std::uint32_t w3 = (h3 >> 18) | (h4 << 8);
+    std::uint64_t f = std::uint64_t{w0} + m_aPad[0];
+    Store32(tag + 0, static_cast<std::uint32_t>(f));
+    f = std::uint64_t{w1} + m_aPad[1] + (f >> 32);
+    Store32(tag + 4, static_cast<std::uint32_t>(f));
+    f = std::uint64_t{w2} + m_aPad[2] + (f >> 32);
+    Store32(tag + 8, static_cast<std::uint32_t>(f));
+    f = std::uint64_t{w3} + m_aPad[3] + (f >> 32);
+    Store32(tag + 12, static_cast<std::uint32_t>(f));
+    SecureWipeObject(m_aH);
+}
+
+}  // namespace mg
