@@ -12,6 +12,8 @@ class CMD5 final : public IMessageDigest {
 public:
     CMD5();
     ~CMD5() override;
+    CMD5(const CMD5&) = default;
+    CMD5& operator=(const CMD5&) = default;
 
     void AddData(const unsigned char* data, std::int32_t length) override;
     void FinalDigest(unsigned char* out) override;

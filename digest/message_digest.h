@@ -36,6 +36,11 @@ public:
     bool DataAdded() const { return m_bDataAdded; }
 
 protected:
+    // Copies of a digest in progress carry on from the same state (HMAC keeps
+    // its keyed states this way); only the concrete classes expose them.
+    IMessageDigest(const IMessageDigest&) = default;
+    IMessageDigest& operator=(const IMessageDigest&) = default;
+
     bool m_bDataAdded;
 };
 

@@ -12,6 +12,8 @@ class CRIPEMD final : public IMessageDigest {
 public:
     explicit CRIPEMD(std::int32_t method);
     ~CRIPEMD() override;
+    CRIPEMD(const CRIPEMD&) = default;
+    CRIPEMD& operator=(const CRIPEMD&) = default;
 
     void AddData(const unsigned char* data, std::int32_t length) override;
     void FinalDigest(unsigned char* out) override;

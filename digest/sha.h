@@ -13,6 +13,8 @@ class CSHA final : public IMessageDigest {
 public:
     explicit CSHA(std::int32_t method);
     ~CSHA() override;
+    CSHA(const CSHA&) = default;
+    CSHA& operator=(const CSHA&) = default;
 
     void AddData(const unsigned char* data, std::int32_t length) override;
     void FinalDigest(unsigned char* out) override;
