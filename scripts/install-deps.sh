@@ -9,6 +9,8 @@ packages=(
   gcc-multilib g++-multilib    # the 32-bit x86 Linux build
   qemu-user-static             # runs it where 32-bit programs do not run natively
   clang libclang-rt-14-dev     # libFuzzer and ThreadSanitizer runs
+  age zlib1g-dev python3        # age files: interop with the age tool, the compressed conformance vectors
+  nodejs npm                   # scripts/fetch-age-testkit.sh (refreshes tests/age/testkit)
 )
 missing=()
 for p in "${packages[@]}"; do
