@@ -5,6 +5,7 @@
 #include "functions/generate_key.h"
 #include "functions/hash.h"
 #include "functions/record.h"
+#include "functions/seal_file.h"
 #include "host/library_hooks.h"
 
 namespace mg::host {
@@ -35,6 +36,10 @@ const abi::FunctionTable* LibraryFunctionTable() {
         {W("GETRECSTR"), W(&GETRECSTR), 2, W("C,.L")},
         {W("GENERATEKEY"), W(&GENERATEKEY), 4, W("I,.L,.L,.L")},
         {W("ONLOAD"), W(&ONLOAD), -2, W("")},
+        {W("SEALFILE"), W(&SEALFILE), 4, W("C,C,C,.L")},
+        {W("UNSEALFILE"), W(&UNSEALFILE), 3, W("C,C,C")},
+        {W("GENERATEIDENTITY"), W(&GENERATEIDENTITY), 0, W("")},
+        {W("RECIPIENT"), W(&RECIPIENT), 1, W("C")},
     };
     static const abi::FunctionTable table = {0, static_cast<std::int16_t>(sizeof(rows) / sizeof(rows[0])), W(rows)};
     return &table;

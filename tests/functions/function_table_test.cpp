@@ -23,7 +23,11 @@ TEST_F(FunctionTable, RowsAreThoseTheHostExpects) {
               "CRCRECORD 3 C,.I,.L\n"
               "GETRECSTR 2 C,.L\n"
               "GENERATEKEY 4 I,.L,.L,.L\n"
-              "ONLOAD -2 \n");
+              "ONLOAD -2 \n"
+              "SEALFILE 4 C,C,C,.L\n"
+              "UNSEALFILE 3 C,C,C\n"
+              "GENERATEIDENTITY 0 \n"
+              "RECIPIENT 1 C\n");
 }
 
 }  // namespace
