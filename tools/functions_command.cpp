@@ -32,6 +32,10 @@ constexpr Signature kSignatures[] = {
     {"GETRECSTR", "(cAlias [, lMemo=.F.])"},
     {"GENERATEKEY", "(nLength [, lDigits=.F., lUpper=.F., lSymbols=.F.])"},
     {"ONLOAD", "() called by the host when it loads the library"},
+    {"SEALFILE", "(cInFile, cOutFile, cKey [, lRecipients=.F.])"},
+    {"UNSEALFILE", "(cInFile, cOutFile, cKey)"},
+    {"GENERATEIDENTITY", "()"},
+    {"RECIPIENT", "(cIdentity)"},
 };
 
 int Run(const CommandLine& line, Session& session) {

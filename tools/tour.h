@@ -30,6 +30,7 @@ private:
     void Ciphers();
     void Files(const std::string& folder);
     void Records(const std::string& folder);
+    void AgeFiles(const std::string& folder);
     void Keys();
 
     Library& m_rLibrary;

@@ -5,6 +5,7 @@ mg_tool(RC 2 ERR_LIKE "^usage: marrowgate COMMAND")
 mg_tool(ARGS --help OUT_LIKE "^usage: marrowgate COMMAND.*tour")
 mg_tool(ARGS --version OUT_LIKE "^marrowgate [0-9]+\\.[0-9]+\\.[0-9]+$")
 foreach(command encrypt decrypt encryptfile decryptfile hash hmac hashfile crc crcfile genkey getrecstr hashrecord
+                sealfile unsealfile identity
                 crcrecord call functions tour)
   mg_tool(ARGS ${command} --help OUT_LIKE "^usage: marrowgate ${command}.*Options:.*Examples:\n  marrowgate ${command}")
 endforeach()
@@ -32,4 +33,4 @@ mg_tool(ARGS genkey many RC 2 ERR_LIKE "invalid key length 'many'")
 mg_tool(ARGS functions OUT_LIKE "^ENCRYPT +8 +\"C,C,.I,.I,.I,.I,.I,.C\" +ENCRYPT\\(cData, cKey .*\nONLOAD +-2 +\"\"" OUT_VAR table)
 string(REGEX MATCHALL "\n" lines "${table}")
 list(LENGTH lines count)
-mg_expect_equal("lines of the function table" "${count}" 13)
+mg_expect_equal("lines of the function table" "${count}" 17)
