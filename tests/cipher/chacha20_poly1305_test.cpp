@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cipher/chacha20.h"
+#include "cipher/chacha20_kernels.h"
 #include "cipher/chacha20_poly1305.h"
 #include "cipher/poly1305.h"
 #include "cipher_test_util.h"
@@ -55,6 +56,24 @@ TEST(ChaCha20, PiecesGiveTheSameStreamAsOneCall) {
         for (std::size_t at = 0; at < plain.size(); at += step)
             c.Crypt(plain.data() + at, parts.data() + at, std::min(step, plain.size() - at));
         EXPECT_EQ(parts, whole) << "step " << step;
+    }
+}
+
+TEST(ChaCha20, EveryVectorPathGivesThePortableKeystream) {
+    // Counters near the 32-bit wrap, and batch sizes that leave every remainder.
+    for (std::uint32_t counter : {0u, 1u, 0xfffffffau}) {
+        std::uint32_t state[16];
+        for (int i = 0; i < 16; ++i) state[i] = 0x9e3779b9u * static_cast<std::uint32_t>(i + 1);
+        state[12] = counter;
+        for (std::size_t blocks : {1u, 3u, 4u, 5u, 8u, 13u, 16u}) {
+            Bytes expected(blocks * 64), got(blocks * 64 + 1, 0x5a);
+            CChaCha20::PortableBlocks(state, expected.data(), blocks);
+            for (ChaCha20Tier tier : {ChaCha20Tier::kSse2, ChaCha20Tier::kAvx2}) {
+                // An odd output address: no path may assume alignment.
+                ChaCha20BlocksLimited(state, got.data() + 1, blocks, tier);
+                EXPECT_EQ(Bytes(got.begin() + 1, got.end()), expected) << counter << " " << blocks;
+            }
+        }
     }
 }
 
