@@ -82,21 +82,16 @@ void CChaCha20::Crypt(const unsigned char* in, unsigned char* out, std::size_t l
         *out++ = static_cast<unsigned char>(*in++ ^ m_aKeystream[m_iUsed++]);
         --length;
     }
-    // Whole blocks in batches, so that a vector path sees several at once.
-    constexpr std::size_t kBatch = 16;
-    unsigned char stream[kBatch * kBlockLength];
-    while (length >= kBlockLength) {
-        std::size_t blocks = length / kBlockLength;
-        if (blocks > kBatch) blocks = kBatch;
-        ChaCha20Blocks(m_aState, stream, blocks);
+    // Whole blocks straight from the input to the output.
+    if (length >= kBlockLength) {
+        const std::size_t blocks = length / kBlockLength;
+        ChaCha20Xor(m_aState, in, out, blocks);
         m_aState[12] += static_cast<std::uint32_t>(blocks);
         const std::size_t bytes = blocks * kBlockLength;
-        for (std::size_t i = 0; i < bytes; ++i) out[i] = static_cast<unsigned char>(in[i] ^ stream[i]);
         in += bytes;
         out += bytes;
         length -= bytes;
     }
-    SecureWipeObject(stream);
     if (length > 0) {
         NextBlock(m_aKeystream);
         m_iUsed = 0;

@@ -6,6 +6,7 @@
 
 #include "cipher/chacha20.h"
 #include "cpu/cpu_features.h"
+#include "cpu/secure_wipe.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #if defined(__GNUC__) && !defined(__clang__)
@@ -46,12 +47,19 @@ MG_SSE2 inline void Quarter128(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
     c = _mm_add_epi32(c, d); b = Rotl128(_mm_xor_si128(b, c), 7);
 }
 
+// Keystream bytes at out + at, XORed onto in + at when there is an input.
+MG_SSE2 inline void Put128(const unsigned char* in, unsigned char* out, std::size_t at, __m128i v) {
+    if (in != nullptr) v = _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+}
+
 // Four blocks from the state, counters state[12] .. state[12] + 3.
-MG_SSE2 __attribute__((noinline)) void FourBlocksSse2(const std::uint32_t* state, unsigned char* out) {
-    __m128i x[16], in[16];
-    for (int i = 0; i < 16; ++i) in[i] = _mm_set1_epi32(static_cast<int>(state[i]));
-    in[12] = _mm_add_epi32(in[12], _mm_set_epi32(3, 2, 1, 0));
-    for (int i = 0; i < 16; ++i) x[i] = in[i];
+MG_SSE2 __attribute__((noinline)) void FourBlocksSse2(const std::uint32_t* state, const unsigned char* in,
+                                                      unsigned char* out) {
+    __m128i x[16], start[16];
+    for (int i = 0; i < 16; ++i) start[i] = _mm_set1_epi32(static_cast<int>(state[i]));
+    start[12] = _mm_add_epi32(start[12], _mm_set_epi32(3, 2, 1, 0));
+    for (int i = 0; i < 16; ++i) x[i] = start[i];
     for (int round = 0; round < 10; ++round) {
         Quarter128(x[0], x[4], x[8], x[12]);
         Quarter128(x[1], x[5], x[9], x[13]);
@@ -62,7 +70,7 @@ MG_SSE2 __attribute__((noinline)) void FourBlocksSse2(const std::uint32_t* state
         Quarter128(x[2], x[7], x[8], x[13]);
         Quarter128(x[3], x[4], x[9], x[14]);
     }
-    for (int i = 0; i < 16; ++i) x[i] = _mm_add_epi32(x[i], in[i]);
+    for (int i = 0; i < 16; ++i) x[i] = _mm_add_epi32(x[i], start[i]);
     // Words 4g..4g+3 of the four blocks, transposed so that each register
     // holds 16 consecutive bytes of one block.
     for (int g = 0; g < 4; ++g) {
@@ -70,10 +78,10 @@ MG_SSE2 __attribute__((noinline)) void FourBlocksSse2(const std::uint32_t* state
         const __m128i t1 = _mm_unpacklo_epi32(x[4 * g + 2], x[4 * g + 3]);
         const __m128i t2 = _mm_unpackhi_epi32(x[4 * g], x[4 * g + 1]);
         const __m128i t3 = _mm_unpackhi_epi32(x[4 * g + 2], x[4 * g + 3]);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 0 * 64 + 16 * g), _mm_unpacklo_epi64(t0, t1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 1 * 64 + 16 * g), _mm_unpackhi_epi64(t0, t1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * 64 + 16 * g), _mm_unpacklo_epi64(t2, t3));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * 64 + 16 * g), _mm_unpackhi_epi64(t2, t3));
+        Put128(in, out, 0 * 64 + 16 * g, _mm_unpacklo_epi64(t0, t1));
+        Put128(in, out, 1 * 64 + 16 * g, _mm_unpackhi_epi64(t0, t1));
+        Put128(in, out, 2 * 64 + 16 * g, _mm_unpacklo_epi64(t2, t3));
+        Put128(in, out, 3 * 64 + 16 * g, _mm_unpackhi_epi64(t2, t3));
     }
 }
 
@@ -90,7 +98,13 @@ MG_AVX2 inline void Quarter256(__m256i& a, __m256i& b, __m256i& c, __m256i& d, _
     c = _mm256_add_epi32(c, d); b = Rotl256(_mm256_xor_si256(b, c), 7);
 }
 
-MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* state, unsigned char* out) {
+MG_AVX2 inline void Put128Avx(const unsigned char* in, unsigned char* out, std::size_t at, __m128i v) {
+    if (in != nullptr) v = _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+}
+
+MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* state, const unsigned char* in,
+                                                       unsigned char* out) {
     // Byte shuffles that rotate each 32-bit word left by 16 and by 8.
     const __m256i rot16 = _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13,
                                            2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13);
@@ -124,9 +138,8 @@ MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* stat
         const __m256i rows[4] = {_mm256_unpacklo_epi64(t0, t1), _mm256_unpackhi_epi64(t0, t1),
                                  _mm256_unpacklo_epi64(t2, t3), _mm256_unpackhi_epi64(t2, t3)};
         for (int b = 0; b < 4; ++b) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + b * 64 + 16 * g), _mm256_castsi256_si128(rows[b]));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (b + 4) * 64 + 16 * g),
-                             _mm256_extracti128_si256(rows[b], 1));
+            Put128Avx(in, out, b * 64 + 16 * g, _mm256_castsi256_si128(rows[b]));
+            Put128Avx(in, out, (b + 4) * 64 + 16 * g, _mm256_extracti128_si256(rows[b], 1));
         }
     }
 }
@@ -138,26 +151,50 @@ MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* stat
 #endif
 
 void ChaCha20Blocks(const std::uint32_t* state, unsigned char* out, std::size_t blocks) {
-    ChaCha20BlocksLimited(state, out, blocks, ChaCha20Tier::kBest);
+    ChaCha20XorLimited(state, nullptr, out, blocks, ChaCha20Tier::kBest);
 }
 
-void ChaCha20BlocksLimited(const std::uint32_t* state, unsigned char* out, std::size_t blocks, ChaCha20Tier limit) {
+void ChaCha20Xor(const std::uint32_t* state, const unsigned char* in, unsigned char* out, std::size_t blocks) {
+    ChaCha20XorLimited(state, in, out, blocks, ChaCha20Tier::kBest);
+}
+
+void ChaCha20XorLimited(const std::uint32_t* state, const unsigned char* in, unsigned char* out, std::size_t blocks,
+                        ChaCha20Tier limit) {
     std::uint32_t s[16];
     for (int i = 0; i < 16; ++i) s[i] = state[i];
+    auto advance = [&](std::size_t n) {
+        if (in != nullptr) in += n * 64;
+        out += n * 64;
+        blocks -= n;
+        s[12] += static_cast<std::uint32_t>(n);
+    };
 #if MG_CHACHA_X86
     const CpuFeatures& cpu = Cpu();
 #if MG_CHACHA_AVX2
     if (cpu.avx2 && limit >= ChaCha20Tier::kAvx2) {
-        for (; blocks >= 8; blocks -= 8, out += 8 * 64, s[12] += 8) EightBlocksAvx2(s, out);
+        while (blocks >= 8) {
+            EightBlocksAvx2(s, in, out);
+            advance(8);
+        }
     }
 #endif
     if (cpu.sse2 && limit >= ChaCha20Tier::kSse2) {
-        for (; blocks >= 4; blocks -= 4, out += 4 * 64, s[12] += 4) FourBlocksSse2(s, out);
+        while (blocks >= 4) {
+            FourBlocksSse2(s, in, out);
+            advance(4);
+        }
     }
 #else
     (void)limit;
 #endif
-    if (blocks > 0) CChaCha20::PortableBlocks(s, out, blocks);
+    // The rest one block at a time through a buffer, so that out may be in.
+    unsigned char block[64];
+    while (blocks > 0) {
+        CChaCha20::PortableBlocks(s, block, 1);
+        for (int i = 0; i < 64; ++i) out[i] = static_cast<unsigned char>(block[i] ^ (in != nullptr ? in[i] : 0));
+        advance(1);
+    }
+    SecureWipeObject(block);
 }
 
 }  // namespace mg

@@ -14,7 +14,11 @@ namespace mg {
 enum class ChaCha20Tier { kPortable = 0, kSse2 = 1, kAvx2 = 2, kBest = 2 };
 
 void ChaCha20Blocks(const std::uint32_t* state, unsigned char* out, std::size_t blocks);
-void ChaCha20BlocksLimited(const std::uint32_t* state, unsigned char* out, std::size_t blocks, ChaCha20Tier limit);
+// `blocks` keystream blocks XORed onto `in` into `out` (which may be `in`);
+// with `in` null, the keystream itself.
+void ChaCha20Xor(const std::uint32_t* state, const unsigned char* in, unsigned char* out, std::size_t blocks);
+void ChaCha20XorLimited(const std::uint32_t* state, const unsigned char* in, unsigned char* out, std::size_t blocks,
+                        ChaCha20Tier limit);
 
 }  // namespace mg
 

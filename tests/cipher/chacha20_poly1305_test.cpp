@@ -66,12 +66,21 @@ TEST(ChaCha20, EveryVectorPathGivesThePortableKeystream) {
         for (int i = 0; i < 16; ++i) state[i] = 0x9e3779b9u * static_cast<std::uint32_t>(i + 1);
         state[12] = counter;
         for (std::size_t blocks : {1u, 3u, 4u, 5u, 8u, 13u, 16u}) {
-            Bytes expected(blocks * 64), got(blocks * 64 + 1, 0x5a);
-            CChaCha20::PortableBlocks(state, expected.data(), blocks);
-            for (ChaCha20Tier tier : {ChaCha20Tier::kSse2, ChaCha20Tier::kAvx2}) {
-                // An odd output address: no path may assume alignment.
-                ChaCha20BlocksLimited(state, got.data() + 1, blocks, tier);
-                EXPECT_EQ(Bytes(got.begin() + 1, got.end()), expected) << counter << " " << blocks;
+            Bytes stream(blocks * 64);
+            CChaCha20::PortableBlocks(state, stream.data(), blocks);
+            Bytes input(blocks * 64 + 1), expected(blocks * 64);
+            for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<unsigned char>(i * 7);
+            for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<unsigned char>(stream[i] ^ input[i + 1]);
+            for (ChaCha20Tier tier : {ChaCha20Tier::kPortable, ChaCha20Tier::kSse2, ChaCha20Tier::kAvx2}) {
+                // Odd addresses: no path may assume alignment.
+                Bytes got(blocks * 64 + 3, 0x5a);
+                ChaCha20XorLimited(state, nullptr, got.data() + 3, blocks, tier);
+                EXPECT_EQ(Bytes(got.begin() + 3, got.end()), stream) << counter << " " << blocks;
+                ChaCha20XorLimited(state, input.data() + 1, got.data() + 3, blocks, tier);
+                EXPECT_EQ(Bytes(got.begin() + 3, got.end()), expected) << counter << " " << blocks;
+                Bytes inPlace(input.begin() + 1, input.end());
+                ChaCha20XorLimited(state, inPlace.data(), inPlace.data(), blocks, tier);
+                EXPECT_EQ(inPlace, expected) << "in place " << counter << " " << blocks;
             }
         }
     }
