@@ -30,7 +30,136 @@ bool TagsEqual(const unsigned char* a, const unsigned char* b, std::size_t lengt
     return diff == 0;
 }
 
-CPoly1305::CPoly1305(const unsigned char* key) : m_aH{}, m_aBuffer{}, m_iBuffered(0) {
+CPoly1305::~CPoly1305() {
+    SecureWipeObject(m_aR);
+    SecureWipeObject(m_aH);
+    SecureWipeObject(m_aPad);
+    SecureWipeObject(m_aBuffer);
+}
+
+void CPoly1305::Update(const unsigned char* data, std::size_t length) {
+    if (m_iBuffered > 0) {
+        const std::size_t take = length < 16 - m_iBuffered ? length : 16 - m_iBuffered;
+        std::memcpy(m_aBuffer + m_iBuffered, data, take);
+        m_iBuffered += take;
+        data += take;
+        length -= take;
+        if (m_iBuffered < 16) return;
+        Blocks(m_aBuffer, 1, true);
+        m_iBuffered = 0;
+    }
+    if (length >= 16) {
+        const std::size_t whole = length / 16;
+        Blocks(data, whole, true);
+        data += whole * 16;
+        length -= whole * 16;
+    }
+    if (length > 0) {
+        std::memcpy(m_aBuffer, data, length);
+        m_iBuffered = length;
+    }
+}
+
+#if defined(__SIZEOF_INT128__)
+
+namespace {
+
+using U128 = unsigned __int128;
+constexpr std::uint64_t kMask44 = 0xfffffffffff, kMask42 = 0x3ffffffffff;
+
+inline std::uint64_t Load64(const unsigned char* p) {
+    return std::uint64_t{Load32(p)} | (std::uint64_t{Load32(p + 4)} << 32);
+}
+
+inline void Store64(unsigned char* p, std::uint64_t v) {
+    Store32(p, static_cast<std::uint32_t>(v));
+    Store32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+}  // namespace
+
+CPoly1305::CPoly1305(const unsigned char* key) : m_aR{}, m_aH{}, m_aBuffer{}, m_iBuffered(0) {
+    const std::uint64_t t0 = Load64(key), t1 = Load64(key + 8);
+    // r is clamped as the algorithm requires, then split into limbs.
+    m_aR[0] = t0 & 0xffc0fffffff;
+    m_aR[1] = ((t0 >> 44) | (t1 << 20)) & 0xfffffc0ffff;
+    m_aR[2] = (t1 >> 24) & 0x00ffffffc0f;
+    for (int i = 0; i < 4; ++i) m_aPad[i] = Load32(key + 16 + 4 * i);
+}
+
+void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
+    const std::uint64_t hibit = full ? std::uint64_t{1} << 40 : 0;
+    const std::uint64_t r0 = m_aR[0], r1 = m_aR[1], r2 = m_aR[2];
+    // Limb 2 times limb 1 or 2 lands at 2^132 or more: 2^130 = 5, and 2^2 more.
+    const std::uint64_t s1 = r1 * (5 << 2), s2 = r2 * (5 << 2);
+    std::uint64_t h0 = m_aH[0], h1 = m_aH[1], h2 = m_aH[2];
+    for (; blocks > 0; --blocks, m += 16) {
+        const std::uint64_t t0 = Load64(m), t1 = Load64(m + 8);
+        h0 += t0 & kMask44;
+        h1 += ((t0 >> 44) | (t1 << 20)) & kMask44;
+        h2 += ((t1 >> 24) & kMask42) | hibit;
+
+        const U128 d0 = U128{h0} * r0 + U128{h1} * s2 + U128{h2} * s1;
+        U128 d1 = U128{h0} * r1 + U128{h1} * r0 + U128{h2} * s2;
+        U128 d2 = U128{h0} * r2 + U128{h1} * r1 + U128{h2} * r0;
+        std::uint64_t c = static_cast<std::uint64_t>(d0 >> 44);
+        h0 = static_cast<std::uint64_t>(d0) & kMask44;
+        d1 += c;
+        c = static_cast<std::uint64_t>(d1 >> 44);
+        h1 = static_cast<std::uint64_t>(d1) & kMask44;
+        d2 += c;
+        c = static_cast<std::uint64_t>(d2 >> 42);
+        h2 = static_cast<std::uint64_t>(d2) & kMask42;
+        h0 += c * 5;
+        c = h0 >> 44;
+        h0 &= kMask44;
+        h1 += c;
+    }
+    m_aH[0] = h0;
+    m_aH[1] = h1;
+    m_aH[2] = h2;
+}
+
+void CPoly1305::Final(unsigned char* tag) {
+    if (m_iBuffered > 0) {
+        // A short last block ends in a one bit instead of the 2^128 bit.
+        m_aBuffer[m_iBuffered] = 1;
+        for (std::size_t i = m_iBuffered + 1; i < 16; ++i) m_aBuffer[i] = 0;
+        Blocks(m_aBuffer, 1, false);
+        m_iBuffered = 0;
+    }
+    std::uint64_t h0 = m_aH[0], h1 = m_aH[1], h2 = m_aH[2];
+    std::uint64_t c = h1 >> 44;
+    h1 &= kMask44;
+    for (int pass = 0; pass < 2; ++pass) {
+        h2 += c; c = h2 >> 42; h2 &= kMask42;
+        h0 += c * 5; c = h0 >> 44; h0 &= kMask44;
+        h1 += c; c = h1 >> 44; h1 &= kMask44;
+    }
+    h2 += c;
+
+    // h - p = h + 5 - 2^130; taken when it does not go negative, without a branch.
+    std::uint64_t g0 = h0 + 5; c = g0 >> 44; g0 &= kMask44;
+    std::uint64_t g1 = h1 + c; c = g1 >> 44; g1 &= kMask44;
+    const std::uint64_t g2 = h2 + c - (std::uint64_t{1} << 42);
+    const std::uint64_t keepG = (g2 >> 63) - 1;
+    h0 = (h0 & ~keepG) | (g0 & keepG);
+    h1 = (h1 & ~keepG) | (g1 & keepG);
+    h2 = (h2 & ~keepG) | (g2 & keepG);
+
+    const std::uint64_t t0 = std::uint64_t{m_aPad[0]} | (std::uint64_t{m_aPad[1]} << 32);
+    const std::uint64_t t1 = std::uint64_t{m_aPad[2]} | (std::uint64_t{m_aPad[3]} << 32);
+    h0 += t0 & kMask44; c = h0 >> 44; h0 &= kMask44;
+    h1 += (((t0 >> 44) | (t1 << 20)) & kMask44) + c; c = h1 >> 44; h1 &= kMask44;
+    h2 += ((t1 >> 24) & kMask42) + c;
+    Store64(tag, h0 | (h1 << 44));
+    Store64(tag + 8, (h1 >> 20) | (h2 << 24));
+    SecureWipeObject(m_aH);
+}
+
+#else
+
+CPoly1305::CPoly1305(const unsigned char* key) : m_aR{}, m_aH{}, m_aBuffer{}, m_iBuffered(0) {
     // r is clamped as the algorithm requires, then split into limbs.
     m_aR[0] = Load32(key + 0) & 0x3ffffff;
     m_aR[1] = (Load32(key + 3) >> 2) & 0x3ffff03;
@@ -40,17 +169,13 @@ CPoly1305::CPoly1305(const unsigned char* key) : m_aH{}, m_aBuffer{}, m_iBuffere
     for (int i = 0; i < 4; ++i) m_aPad[i] = Load32(key + 16 + 4 * i);
 }
 
-CPoly1305::~CPoly1305() {
-    SecureWipeObject(m_aR);
-    SecureWipeObject(m_aH);
-    SecureWipeObject(m_aPad);
-    SecureWipeObject(m_aBuffer);
-}
-
-void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, std::uint32_t hibit) {
+void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
+    const std::uint32_t hibit = full ? 1u << 24 : 0;
     const std::uint64_t r0 = m_aR[0], r1 = m_aR[1], r2 = m_aR[2], r3 = m_aR[3], r4 = m_aR[4];
     const std::uint64_t s1 = r1 * 5, s2 = r2 * 5, s3 = r3 * 5, s4 = r4 * 5;
-    std::uint32_t h0 = m_aH[0], h1 = m_aH[1], h2 = m_aH[2], h3 = m_aH[3], h4 = m_aH[4];
+    std::uint32_t h0 = static_cast<std::uint32_t>(m_aH[0]), h1 = static_cast<std::uint32_t>(m_aH[1]),
+                  h2 = static_cast<std::uint32_t>(m_aH[2]), h3 = static_cast<std::uint32_t>(m_aH[3]),
+                  h4 = static_cast<std::uint32_t>(m_aH[4]);
     for (; blocks > 0; --blocks, m += 16) {
         h0 += Load32(m + 0) & kMask26;
         h1 += (Load32(m + 3) >> 2) & kMask26;
@@ -90,38 +215,17 @@ void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, std::uint32_t
     m_aH[4] = h4;
 }
 
-void CPoly1305::Update(const unsigned char* data, std::size_t length) {
-    if (m_iBuffered > 0) {
-        const std::size_t take = length < 16 - m_iBuffered ? length : 16 - m_iBuffered;
-        std::memcpy(m_aBuffer + m_iBuffered, data, take);
-        m_iBuffered += take;
-        data += take;
-        length -= take;
-        if (m_iBuffered < 16) return;
-        Blocks(m_aBuffer, 1, 1u << 24);
-        m_iBuffered = 0;
-    }
-    if (length >= 16) {
-        const std::size_t whole = length / 16;
-        Blocks(data, whole, 1u << 24);
-        data += whole * 16;
-        length -= whole * 16;
-    }
-    if (length > 0) {
-        std::memcpy(m_aBuffer, data, length);
-        m_iBuffered = length;
-    }
-}
-
 void CPoly1305::Final(unsigned char* tag) {
     if (m_iBuffered > 0) {
         // A short last block ends in a one bit instead of the 2^128 bit.
         m_aBuffer[m_iBuffered] = 1;
         for (std::size_t i = m_iBuffered + 1; i < 16; ++i) m_aBuffer[i] = 0;
-        Blocks(m_aBuffer, 1, 0);
+        Blocks(m_aBuffer, 1, false);
         m_iBuffered = 0;
     }
-    std::uint32_t h0 = m_aH[0], h1 = m_aH[1], h2 = m_aH[2], h3 = m_aH[3], h4 = m_aH[4];
+    std::uint32_t h0 = static_cast<std::uint32_t>(m_aH[0]), h1 = static_cast<std::uint32_t>(m_aH[1]),
+                  h2 = static_cast<std::uint32_t>(m_aH[2]), h3 = static_cast<std::uint32_t>(m_aH[3]),
+                  h4 = static_cast<std::uint32_t>(m_aH[4]);
     std::uint32_t c = h1 >> 26;
     h1 &= kMask26;
     h2 += c; c = h2 >> 26; h2 &= kMask26;
@@ -158,5 +262,7 @@ void CPoly1305::Final(unsigned char* tag) {
     Store32(tag + 12, static_cast<std::uint32_t>(f));
     SecureWipeObject(m_aH);
 }
+
+#endif
 
 }  // namespace mg

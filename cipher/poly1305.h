@@ -1,5 +1,6 @@
-// The Poly1305 one-time authenticator of RFC 8439, on 26-bit limbs so that
-// 32-bit builds multiply in single machine instructions too.
+// The Poly1305 one-time authenticator of RFC 8439. Where the compiler has
+// 128-bit integers (64-bit builds) on three 44-bit limbs; elsewhere on five
+// 26-bit limbs, so that 32-bit builds multiply in single machine instructions.
 #ifndef MG_CIPHER_POLY1305_H
 #define MG_CIPHER_POLY1305_H
 
@@ -23,10 +24,11 @@ public:
     void Final(unsigned char* tag);
 
 private:
-    void Blocks(const unsigned char* data, std::size_t blocks, std::uint32_t hibit);
+    void Blocks(const unsigned char* data, std::size_t blocks, bool full);
 
-    std::uint32_t m_aR[5];
-    std::uint32_t m_aH[5];
+    // r and the accumulator h: three 44-bit or five 26-bit limbs.
+    std::uint64_t m_aR[5];
+    std::uint64_t m_aH[5];
     std::uint32_t m_aPad[4];
     unsigned char m_aBuffer[16];
     std::size_t m_iBuffered;
