@@ -87,33 +87,58 @@ CPoly1305::CPoly1305(const unsigned char* key) : m_aR{}, m_aH{}, m_aBuffer{}, m_
     for (int i = 0; i < 4; ++i) m_aPad[i] = Load32(key + 16 + 4 * i);
 }
 
+// h * r with r (and s = 20 r) in limbs, reduced to limbs of 44, 44 and 42 bits
+// (the middle one may carry a few bits more).
+inline void MulReduce(const U128 d0in, U128 d1, U128 d2, std::uint64_t& h0, std::uint64_t& h1, std::uint64_t& h2) {
+    std::uint64_t c = static_cast<std::uint64_t>(d0in >> 44);
+    h0 = static_cast<std::uint64_t>(d0in) & kMask44;
+    d1 += c;
+    c = static_cast<std::uint64_t>(d1 >> 44);
+    h1 = static_cast<std::uint64_t>(d1) & kMask44;
+    d2 += c;
+    c = static_cast<std::uint64_t>(d2 >> 42);
+    h2 = static_cast<std::uint64_t>(d2) & kMask42;
+    h0 += c * 5;
+    c = h0 >> 44;
+    h0 &= kMask44;
+    h1 += c;
+}
+
 void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
     const std::uint64_t hibit = full ? std::uint64_t{1} << 40 : 0;
     const std::uint64_t r0 = m_aR[0], r1 = m_aR[1], r2 = m_aR[2];
     // Limb 2 times limb 1 or 2 lands at 2^132 or more: 2^130 = 5, and 2^2 more.
     const std::uint64_t s1 = r1 * (5 << 2), s2 = r2 * (5 << 2);
     std::uint64_t h0 = m_aH[0], h1 = m_aH[1], h2 = m_aH[2];
+    if (blocks >= 2) {
+        // Two blocks per step, ((h + m1) r^2 + m2 r): the two products are
+        // independent, so the multiplier is kept busy instead of waiting
+        // for the carries of the previous block.
+        std::uint64_t q0, q1, q2;
+        MulReduce(U128{r0} * r0 + U128{r1} * s2 + U128{r2} * s1, U128{r0} * r1 + U128{r1} * r0 + U128{r2} * s2,
+                  U128{r0} * r2 + U128{r1} * r1 + U128{r2} * r0, q0, q1, q2);
+        const std::uint64_t t1 = q1 * (5 << 2), t2 = q2 * (5 << 2);
+        for (; blocks >= 2; blocks -= 2, m += 32) {
+            const std::uint64_t a0 = Load64(m), a1 = Load64(m + 8), b0 = Load64(m + 16), b1 = Load64(m + 24);
+            const std::uint64_t x0 = h0 + (a0 & kMask44);
+            const std::uint64_t x1 = h1 + (((a0 >> 44) | (a1 << 20)) & kMask44);
+            const std::uint64_t x2 = h2 + (((a1 >> 24) & kMask42) | hibit);
+            const std::uint64_t y0 = b0 & kMask44;
+            const std::uint64_t y1 = ((b0 >> 44) | (b1 << 20)) & kMask44;
+            const std::uint64_t y2 = ((b1 >> 24) & kMask42) | hibit;
+            MulReduce(U128{x0} * q0 + U128{x1} * t2 + U128{x2} * t1 + U128{y0} * r0 + U128{y1} * s2 + U128{y2} * s1,
+                      U128{x0} * q1 + U128{x1} * q0 + U128{x2} * t2 + U128{y0} * r1 + U128{y1} * r0 + U128{y2} * s2,
+                      U128{x0} * q2 + U128{x1} * q1 + U128{x2} * q0 + U128{y0} * r2 + U128{y1} * r1 + U128{y2} * r0,
+                      h0, h1, h2);
+        }
+    }
     for (; blocks > 0; --blocks, m += 16) {
         const std::uint64_t t0 = Load64(m), t1 = Load64(m + 8);
         h0 += t0 & kMask44;
         h1 += ((t0 >> 44) | (t1 << 20)) & kMask44;
         h2 += ((t1 >> 24) & kMask42) | hibit;
-
-        const U128 d0 = U128{h0} * r0 + U128{h1} * s2 + U128{h2} * s1;
-        U128 d1 = U128{h0} * r1 + U128{h1} * r0 + U128{h2} * s2;
-        U128 d2 = U128{h0} * r2 + U128{h1} * r1 + U128{h2} * r0;
-        std::uint64_t c = static_cast<std::uint64_t>(d0 >> 44);
-        h0 = static_cast<std::uint64_t>(d0) & kMask44;
-        d1 += c;
-        c = static_cast<std::uint64_t>(d1 >> 44);
-        h1 = static_cast<std::uint64_t>(d1) & kMask44;
-        d2 += c;
-        c = static_cast<std::uint64_t>(d2 >> 42);
-        h2 = static_cast<std::uint64_t>(d2) & kMask42;
-        h0 += c * 5;
-        c = h0 >> 44;
-        h0 &= kMask44;
-        h1 += c;
+        MulReduce(U128{h0} * r0 + U128{h1} * s2 + U128{h2} * s1, U128{h0} * r1 + U128{h1} * r0 + U128{h2} * s2,
+                  U128{h0} * r2 + U128{h1} * r1 + U128{h2} * r0, h0, h1, h2);
     }
     m_aH[0] = h0;
     m_aH[1] = h1;
