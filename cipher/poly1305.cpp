@@ -20,7 +20,6 @@ inline void Store32(unsigned char* p, std::uint32_t v) {
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-constexpr std::uint32_t kMask26 = 0x3ffffff;
 
 }  // namespace
 
@@ -183,6 +182,10 @@ void CPoly1305::Final(unsigned char* tag) {
 }
 
 #else
+
+namespace {
+constexpr std::uint32_t kMask26 = 0x3ffffff;
+}  // namespace
 
 CPoly1305::CPoly1305(const unsigned char* key) : m_aR{}, m_aH{}, m_aBuffer{}, m_iBuffered(0) {
     // r is clamped as the algorithm requires, then split into limbs.
