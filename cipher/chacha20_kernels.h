@@ -11,7 +11,7 @@ namespace mg {
 
 // The widest path a call may take, so that tests can compare each with the
 // portable one on any CPU that has it.
-enum class ChaCha20Tier { kPortable = 0, kSse2 = 1, kAvx2 = 2, kBest = 2 };
+enum class ChaCha20Tier { kPortable = 0, kSse2 = 1, kAvx2 = 2, kAvx512 = 3, kBest = 3 };
 
 void ChaCha20Blocks(const std::uint32_t* state, unsigned char* out, std::size_t blocks);
 // `blocks` keystream blocks XORed onto `in` into `out` (which may be `in`);

@@ -65,13 +65,13 @@ TEST(ChaCha20, EveryVectorPathGivesThePortableKeystream) {
         std::uint32_t state[16];
         for (int i = 0; i < 16; ++i) state[i] = 0x9e3779b9u * static_cast<std::uint32_t>(i + 1);
         state[12] = counter;
-        for (std::size_t blocks : {1u, 3u, 4u, 5u, 8u, 13u, 16u}) {
+        for (std::size_t blocks : {1u, 3u, 4u, 5u, 8u, 13u, 16u, 17u, 31u, 32u, 45u}) {
             Bytes stream(blocks * 64);
             CChaCha20::PortableBlocks(state, stream.data(), blocks);
             Bytes input(blocks * 64 + 1), expected(blocks * 64);
             for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<unsigned char>(i * 7);
             for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<unsigned char>(stream[i] ^ input[i + 1]);
-            for (ChaCha20Tier tier : {ChaCha20Tier::kPortable, ChaCha20Tier::kSse2, ChaCha20Tier::kAvx2}) {
+            for (ChaCha20Tier tier : {ChaCha20Tier::kPortable, ChaCha20Tier::kSse2, ChaCha20Tier::kAvx2, ChaCha20Tier::kAvx512}) {
                 // Odd addresses: no path may assume alignment.
                 Bytes got(blocks * 64 + 3, 0x5a);
                 ChaCha20XorLimited(state, nullptr, got.data() + 3, blocks, tier);
