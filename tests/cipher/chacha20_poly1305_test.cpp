@@ -125,6 +125,23 @@ TEST(Poly1305, Rfc8439Vectors) {
     }
 }
 
+TEST(Poly1305, LongMessagesGiveTheTagOfBlockByBlockUpdates) {
+    // Long runs take the vector path where there is one; 16-byte updates never do.
+    for (std::size_t n : {256u, 1000u, 4096u, 65536u + 16u, 100001u}) {
+        Bytes key(32, 0xff), message(n);
+        for (std::size_t i = 0; i < n; ++i) message[i] = static_cast<unsigned char>(i % 3 == 0 ? 0xff : i * 13);
+        key[3] = static_cast<unsigned char>(n);
+        unsigned char whole[16], pieces[16];
+        CPoly1305 a(key.data());
+        a.Update(message.data(), n);
+        a.Final(whole);
+        CPoly1305 b(key.data());
+        for (std::size_t at = 0; at < n; at += 16) b.Update(message.data() + at, std::min<std::size_t>(16, n - at));
+        b.Final(pieces);
+        EXPECT_EQ(Bytes(whole, whole + 16), Bytes(pieces, pieces + 16)) << n;
+    }
+}
+
 TEST(ChaCha20Poly1305, Rfc8439Section282SealsAndOpens) {
     const Bytes key = Range(0x80, 32);
     const Bytes nonce = Hex("070000004041424344454647");
