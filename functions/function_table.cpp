@@ -7,6 +7,7 @@
 #include "functions/password.h"
 #include "functions/record.h"
 #include "functions/seal.h"
+#include "functions/seal_file.h"
 #include "host/library_hooks.h"
 
 namespace mg::host {
@@ -42,6 +43,10 @@ const abi::FunctionTable* LibraryFunctionTable() {
         {W("HASHPASSWORD"), W(&HASHPASSWORD), 3, W("C,.I,.I")},
         {W("VERIFYPASSWORD"), W(&VERIFYPASSWORD), 2, W("C,C")},
         {W("DERIVEKEY"), W(&DERIVEKEY), 5, W("C,C,I,.I,.I")},
+        {W("SEALFILE"), W(&SEALFILE), 4, W("C,C,C,.L")},
+        {W("UNSEALFILE"), W(&UNSEALFILE), 3, W("C,C,C")},
+        {W("GENERATEIDENTITY"), W(&GENERATEIDENTITY), 0, W("")},
+        {W("RECIPIENT"), W(&RECIPIENT), 1, W("C")},
     };
     static const abi::FunctionTable table = {0, static_cast<std::int16_t>(sizeof(rows) / sizeof(rows[0])), W(rows)};
     return &table;

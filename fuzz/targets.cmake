@@ -34,6 +34,11 @@ mg_add_fuzzer(fuzz_phc_string SOURCES ${MG_FUZZ_DIR}/phc_string_fuzzer.cpp LIBS 
 
 mg_add_fuzzer(fuzz_accel SOURCES ${MG_FUZZ_DIR}/accel_fuzzer.cpp LIBS mg_cipher mg_digest mg_checksum)
 
+mg_add_fuzzer(fuzz_age_parser SOURCES ${MG_FUZZ_DIR}/age_parser_fuzzer.cpp LIBS mg_age)
+
+mg_add_fuzzer(fuzz_unseal_file SOURCES ${MG_FUZZ_DIR}/unseal_file_fuzzer.cpp LIBS mg_hostsim mg_age)
+add_dependencies(fuzz_unseal_file marrowgate)
+
 find_package(OpenSSL QUIET)
 if(OPENSSL_FOUND)
   mg_add_fuzzer(fuzz_openssl SOURCES ${MG_FUZZ_DIR}/openssl_fuzzer.cpp LIBS mg_cipher mg_digest mg_hostsim OpenSSL::Crypto)

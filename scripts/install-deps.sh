@@ -19,11 +19,11 @@ test_packages=(
   libssl-dev:i386              # 32-bit OpenSSL, for the 32-bit benchmark
   qemu-user-static             # runs it where 32-bit programs do not run natively
   clang libclang-rt-14-dev     # libFuzzer and ThreadSanitizer runs
-  valgrind                     # memory checks of the tool and the tests
+  valgrind                     # the constant-time check (memcheck with secrets marked undefined)
   libargon2-dev                # reference for the password functions
-  age                          # reference for the age files
   help2man                     # the tool's manual page
   zip unzip                    # the Windows release packages, and their check
+  age zlib1g-dev python3       # age files: interop with the age tool, the compressed conformance vectors
 )
 packages=("${build_packages[@]}")
 if [[ ${1:-} != --build ]]; then

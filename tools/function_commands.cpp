@@ -140,6 +140,59 @@ int RunSeal(const CommandLine& line, Session& session, const char* function, For
     return 0;
 }
 
+// Recipients from --recipient (a list: spaces or commas between) and
+// --recipients-file, in that order.
+std::string RecipientList(const CommandLine& line) {
+    std::string list = line.Value("recipient").value_or("");
+    if (const auto file = line.Value("recipients-file")) list += "\n" + Files::Read(*file);
+    return list;
+}
+
+int RunSealFile(const CommandLine& line, Session& session) {
+    line.ExpectPositionals(2, 2, "input and output file names");
+    const std::string& in = line.Positionals()[0];
+    const std::string& out = line.Positionals()[1];
+    const bool recipients = line.Has("recipient") || line.Has("recipients-file");
+    auto passphrase = Operands::Bytes(line, "key");
+    if (recipients == passphrase.has_value())
+        throw UsageError("give either --recipient/--recipients-file or a passphrase (--key, --key-hex, --key-file)");
+    std::vector<Value> args = {Value::Of(in), Value::Of(out), Value::Of(recipients ? RecipientList(line) : *passphrase)};
+    if (recipients) args.push_back(Value::Bool(true));
+    ProgressMeter meter("sealing " + in, in, out, !line.Has("no-progress"));
+    session.Lib().Call("SEALFILE", args);
+    return 0;
+}
+
+int RunUnsealFile(const CommandLine& line, Session& session) {
+    line.ExpectPositionals(2, 2, "input and output file names");
+    const std::string& in = line.Positionals()[0];
+    const std::string& out = line.Positionals()[1];
+    std::string key;
+    if (const auto file = line.Value("identity-file")) {
+        key = Files::Read(*file);
+    } else {
+        key = RequiredKey(line);
+    }
+    ProgressMeter meter("opening " + in, in, out, !line.Has("no-progress"));
+    session.Lib().Call("UNSEALFILE", {Value::Of(in), Value::Of(out), Value::Of(key)});
+    return 0;
+}
+
+int RunIdentity(const CommandLine& line, Session& session) {
+    line.ExpectPositionals(0, 0, "");
+    ResultWriter out(line.Value("out").value_or("-"));
+    if (const auto given = line.Value("recipient")) {
+        const std::string text = *given == "-" ? Files::Read("-") : *given;
+        out.WriteText(session.Lib().Call("RECIPIENT", {Value::Of(text)}).bytes);
+    } else {
+        const std::string identity = session.Lib().Call("GENERATEIDENTITY", {}).bytes;
+        const std::string recipient = session.Lib().Call("RECIPIENT", {Value::Of(identity)}).bytes;
+        out.WriteText("# public key: " + recipient + "\n" + identity);
+    }
+    out.Finish();
+    return 0;
+}
+
 const OptionInfo kNoProgress = {"no-progress", 0, "", "no progress bar, even on a terminal"};
 const OptionInfo kCrcFormat = {"format", 'f', "FMT", "dec or hex (default dec, as the host shows the number)"};
 const OptionInfo kCrcOut = {"out", 'o', "FILE", "write the result to FILE instead of standard output"};
@@ -269,6 +322,46 @@ std::vector<Command> FunctionCommands::All() {
                               ResultWriter::Options(Format::Raw)}),
                         {"marrowgate genkey 16", "marrowgate genkey 32 -d -u -s"},
                         [](const CommandLine& l, Session& s) { return RunGenerateKey(l, s); }});
+
+    const std::string ageDetails =
+        "Files are in the age format (age-encryption.org/v1): they open with the age tool on any platform,\n"
+        "and any changed, missing or added byte is refused. The output appears only when the whole file\n"
+        "succeeded.";
+    commands.push_back({"sealfile", "sealfile IN OUT (--recipient LIST | --key PASSPHRASE) [options]",
+                        "SEALFILE: encrypt a file in the age format",
+                        "Calls SEALFILE(cInFile, cOutFile, cKey, lRecipients). With --recipient or --recipients-file\n"
+                        "the file opens with the matching identities (lRecipients .T.); otherwise the key is a\n"
+                        "passphrase (scrypt, work factor 18). Prints nothing on success.\n" +
+                            ageDetails,
+                        Join({{{"recipient", 'r', "LIST", "age1... recipients, separated by spaces or commas"},
+                               {"recipients-file", 'R', "FILE", "recipients, one or more per line"}},
+                              KeyOptions(),
+                              {kNoProgress}}),
+                        {"marrowgate sealfile backup.tar backup.tar.age -r age1zvkyg2lqzraa2lnjvqej32nkuu0ues2s82hzrye869xeexvn73equnujwj",
+                         "marrowgate sealfile notes.txt notes.age --key 'correct horse battery staple'"},
+                        [](const CommandLine& l, Session& s) { return RunSealFile(l, s); }});
+
+    commands.push_back({"unsealfile", "unsealfile IN OUT (--identity-file FILE | --key KEY) [options]",
+                        "UNSEALFILE: decrypt an age file",
+                        "Calls UNSEALFILE(cInFile, cOutFile, cKey). The file's header decides what the key is: a\n"
+                        "passphrase, or identities (AGE-SECRET-KEY-1..., one per line; # comments allowed, so an\n"
+                        "age-keygen file works as it is). Binary and armored files are read. Prints nothing on success.\n" +
+                            ageDetails,
+                        Join({{{"identity-file", 'i', "FILE", "a file of identities"}}, KeyOptions(), {kNoProgress}}),
+                        {"marrowgate unsealfile backup.tar.age backup.tar -i key.txt",
+                         "marrowgate unsealfile notes.age notes.txt --key 'correct horse battery staple'"},
+                        [](const CommandLine& l, Session& s) { return RunUnsealFile(l, s); }});
+
+    commands.push_back({"identity", "identity [--recipient IDENTITY] [options]",
+                        "GENERATEIDENTITY and RECIPIENT: age key pairs",
+                        "Without options, calls GENERATEIDENTITY() and prints the new identity after a comment line\n"
+                        "with its recipient, as an identity file. With --recipient, calls RECIPIENT(cIdentity) and\n"
+                        "prints the recipient of the identity given (- reads it from standard input).",
+                        {{"recipient", 'r', "IDENTITY", "print the recipient of this identity instead"},
+                         {"out", 'o', "FILE", "write to FILE instead of standard output"}},
+                        {"marrowgate identity -o key.txt",
+                         "marrowgate identity --recipient AGE-SECRET-KEY-1GFPYYSJZGFPYYSJZGFPYYSJZGFPYYSJZGFPYYSJZGFPYYSJZGFPQ4EGAEX"},
+                        [](const CommandLine& l, Session& s) { return RunIdentity(l, s); }});
     return commands;
 }
 

@@ -37,6 +37,10 @@ constexpr Signature kSignatures[] = {
     {"HASHPASSWORD", "(cPassword [, nMemory=19456, nIterations=2])"},
     {"VERIFYPASSWORD", "(cPassword, cStored)"},
     {"DERIVEKEY", "(cPassword, cSalt, nIterations [, nLength=32, nType=4])"},
+    {"SEALFILE", "(cInFile, cOutFile, cKey [, lRecipients=.F.])"},
+    {"UNSEALFILE", "(cInFile, cOutFile, cKey)"},
+    {"GENERATEIDENTITY", "()"},
+    {"RECIPIENT", "(cIdentity)"},
 };
 
 int Run(const CommandLine& line, Session& session) {

@@ -31,6 +31,7 @@ private:
     void Sealing();
     void Files(const std::string& folder);
     void Records(const std::string& folder);
+    void AgeFiles(const std::string& folder);
     void Keys();
     void Passwords();
 

@@ -28,7 +28,11 @@ TEST_F(FunctionTable, RowsAreThoseTheHostExpects) {
               "UNSEAL 3 C,C,.C\n"
               "HASHPASSWORD 3 C,.I,.I\n"
               "VERIFYPASSWORD 2 C,C\n"
-              "DERIVEKEY 5 C,C,I,.I,.I\n");
+              "DERIVEKEY 5 C,C,I,.I,.I\n"
+              "SEALFILE 4 C,C,C,.L\n"
+              "UNSEALFILE 3 C,C,C\n"
+              "GENERATEIDENTITY 0 \n"
+              "RECIPIENT 1 C\n");
 }
 
 }  // namespace

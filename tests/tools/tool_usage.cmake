@@ -10,6 +10,7 @@ set(ENV{MG_MODULE} empty.txt)
 mg_tool(ARGS --version RC 1 OUT "marrowgate ${VERSION}" ERR_LIKE "^marrowgate: empty.txt ")
 unset(ENV{MG_MODULE})
 foreach(command encrypt decrypt encryptfile decryptfile hash hmac hashfile crc crcfile genkey getrecstr hashrecord
+                sealfile unsealfile identity
                 crcrecord call functions tour)
   mg_tool(ARGS ${command} --help OUT_LIKE "^usage: marrowgate ${command}.*Options:.*Examples:\n  marrowgate ${command}")
 endforeach()
@@ -37,4 +38,4 @@ mg_tool(ARGS genkey many RC 2 ERR_LIKE "invalid key length 'many'")
 mg_tool(ARGS functions OUT_LIKE "^ENCRYPT +8 +\"C,C,.I,.I,.I,.I,.I,.C\" +ENCRYPT\\(cData, cKey .*\nONLOAD +-2 +\"\"" OUT_VAR table)
 string(REGEX MATCHALL "\n" lines "${table}")
 list(LENGTH lines count)
-mg_expect_equal("lines of the function table" "${count}" 18)
+mg_expect_equal("lines of the function table" "${count}" 22)

@@ -1,0 +1,270 @@
+// The ChaCha20 block function on vector registers: four blocks side by side
+// in SSE2 registers (every x86 CPU of the last twenty years, the 32-bit ones
+// included), eight in AVX2 or sixteen in AVX-512 registers, each register holding one state word
+// of every block. All loads and stores are unaligned.
+#include "cipher/chacha20_kernels.h"
+
+#include "cipher/chacha20.h"
+#include "cpu/cpu_features.h"
+#include "cpu/secure_wipe.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#define MG_CHACHA_X86 1
+// 64-bit Windows gives no 32-byte stack alignment for the spills of 256-bit
+// registers, and sixteen state words plus their inputs do not fit in the
+// registers: the AVX2 path is left out there.
+#if !(defined(_WIN32) && defined(__x86_64__))
+#define MG_CHACHA_AVX2 1
+#endif
+// Sixteen blocks in the 32 registers of AVX-512: only where registers are
+// that many (64-bit) and the stack may be realigned for them (not Windows).
+#if defined(__x86_64__) && !defined(_WIN32)
+#define MG_CHACHA_AVX512 1
+#endif
+#endif
+
+namespace mg {
+
+#if MG_CHACHA_X86
+
+namespace {
+
+#define MG_SSE2 __attribute__((target("sse2")))
+#define MG_AVX2 __attribute__((target("avx,avx2")))
+
+MG_SSE2 inline __m128i Rotl128(__m128i v, int n) {
+    return _mm_or_si128(_mm_slli_epi32(v, n), _mm_srli_epi32(v, 32 - n));
+}
+
+MG_SSE2 inline void Quarter128(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
+    a = _mm_add_epi32(a, b); d = Rotl128(_mm_xor_si128(d, a), 16);
+    c = _mm_add_epi32(c, d); b = Rotl128(_mm_xor_si128(b, c), 12);
+    a = _mm_add_epi32(a, b); d = Rotl128(_mm_xor_si128(d, a), 8);
+    c = _mm_add_epi32(c, d); b = Rotl128(_mm_xor_si128(b, c), 7);
+}
+
+// Keystream bytes at out + at, XORed onto in + at when there is an input.
+MG_SSE2 inline void Put128(const unsigned char* in, unsigned char* out, std::size_t at, __m128i v) {
+    if (in != nullptr) v = _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+}
+
+// Four blocks from the state, counters state[12] .. state[12] + 3.
+MG_SSE2 __attribute__((noinline)) void FourBlocksSse2(const std::uint32_t* state, const unsigned char* in,
+                                                      unsigned char* out) {
+    __m128i x[16], start[16];
+    for (int i = 0; i < 16; ++i) start[i] = _mm_set1_epi32(static_cast<int>(state[i]));
+    start[12] = _mm_add_epi32(start[12], _mm_set_epi32(3, 2, 1, 0));
+    for (int i = 0; i < 16; ++i) x[i] = start[i];
+    for (int round = 0; round < 10; ++round) {
+        Quarter128(x[0], x[4], x[8], x[12]);
+        Quarter128(x[1], x[5], x[9], x[13]);
+        Quarter128(x[2], x[6], x[10], x[14]);
+        Quarter128(x[3], x[7], x[11], x[15]);
+        Quarter128(x[0], x[5], x[10], x[15]);
+        Quarter128(x[1], x[6], x[11], x[12]);
+        Quarter128(x[2], x[7], x[8], x[13]);
+        Quarter128(x[3], x[4], x[9], x[14]);
+    }
+    for (int i = 0; i < 16; ++i) x[i] = _mm_add_epi32(x[i], start[i]);
+    // Words 4g..4g+3 of the four blocks, transposed so that each register
+    // holds 16 consecutive bytes of one block.
+    for (int g = 0; g < 4; ++g) {
+        const __m128i t0 = _mm_unpacklo_epi32(x[4 * g], x[4 * g + 1]);
+        const __m128i t1 = _mm_unpacklo_epi32(x[4 * g + 2], x[4 * g + 3]);
+        const __m128i t2 = _mm_unpackhi_epi32(x[4 * g], x[4 * g + 1]);
+        const __m128i t3 = _mm_unpackhi_epi32(x[4 * g + 2], x[4 * g + 3]);
+        Put128(in, out, 0 * 64 + 16 * g, _mm_unpacklo_epi64(t0, t1));
+        Put128(in, out, 1 * 64 + 16 * g, _mm_unpackhi_epi64(t0, t1));
+        Put128(in, out, 2 * 64 + 16 * g, _mm_unpacklo_epi64(t2, t3));
+        Put128(in, out, 3 * 64 + 16 * g, _mm_unpackhi_epi64(t2, t3));
+    }
+}
+
+#if MG_CHACHA_AVX2
+
+MG_AVX2 inline __m256i Rotl256(__m256i v, int n) {
+    return _mm256_or_si256(_mm256_slli_epi32(v, n), _mm256_srli_epi32(v, 32 - n));
+}
+
+MG_AVX2 inline void Quarter256(__m256i& a, __m256i& b, __m256i& c, __m256i& d, __m256i rot16, __m256i rot8) {
+    a = _mm256_add_epi32(a, b); d = _mm256_shuffle_epi8(_mm256_xor_si256(d, a), rot16);
+    c = _mm256_add_epi32(c, d); b = Rotl256(_mm256_xor_si256(b, c), 12);
+    a = _mm256_add_epi32(a, b); d = _mm256_shuffle_epi8(_mm256_xor_si256(d, a), rot8);
+    c = _mm256_add_epi32(c, d); b = Rotl256(_mm256_xor_si256(b, c), 7);
+}
+
+MG_AVX2 inline void Put128Avx(const unsigned char* in, unsigned char* out, std::size_t at, __m128i v) {
+    if (in != nullptr) v = _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+}
+
+MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* state, const unsigned char* in,
+                                                       unsigned char* out) {
+    // Byte shuffles that rotate each 32-bit word left by 16 and by 8.
+    const __m256i rot16 = _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13,
+                                           2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13);
+    const __m256i rot8 = _mm256_setr_epi8(3, 0, 1, 2, 7, 4, 5, 6, 11, 8, 9, 10, 15, 12, 13, 14,
+                                          3, 0, 1, 2, 7, 4, 5, 6, 11, 8, 9, 10, 15, 12, 13, 14);
+    __m256i x[16];
+    for (int i = 0; i < 16; ++i) x[i] = _mm256_set1_epi32(static_cast<int>(state[i]));
+    const __m256i counters = _mm256_add_epi32(x[12], _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    x[12] = counters;
+    for (int round = 0; round < 10; ++round) {
+        Quarter256(x[0], x[4], x[8], x[12], rot16, rot8);
+        Quarter256(x[1], x[5], x[9], x[13], rot16, rot8);
+        Quarter256(x[2], x[6], x[10], x[14], rot16, rot8);
+        Quarter256(x[3], x[7], x[11], x[15], rot16, rot8);
+        Quarter256(x[0], x[5], x[10], x[15], rot16, rot8);
+        Quarter256(x[1], x[6], x[11], x[12], rot16, rot8);
+        Quarter256(x[2], x[7], x[8], x[13], rot16, rot8);
+        Quarter256(x[3], x[4], x[9], x[14], rot16, rot8);
+    }
+    for (int i = 0; i < 16; ++i) {
+        const __m256i input = i == 12 ? counters : _mm256_set1_epi32(static_cast<int>(state[i]));
+        x[i] = _mm256_add_epi32(x[i], input);
+    }
+    // As the SSE2 transpose, within each 128-bit half: the low half holds
+    // blocks 0-3, the high half blocks 4-7.
+    for (int g = 0; g < 4; ++g) {
+        const __m256i t0 = _mm256_unpacklo_epi32(x[4 * g], x[4 * g + 1]);
+        const __m256i t1 = _mm256_unpacklo_epi32(x[4 * g + 2], x[4 * g + 3]);
+        const __m256i t2 = _mm256_unpackhi_epi32(x[4 * g], x[4 * g + 1]);
+        const __m256i t3 = _mm256_unpackhi_epi32(x[4 * g + 2], x[4 * g + 3]);
+        const __m256i rows[4] = {_mm256_unpacklo_epi64(t0, t1), _mm256_unpackhi_epi64(t0, t1),
+                                 _mm256_unpacklo_epi64(t2, t3), _mm256_unpackhi_epi64(t2, t3)};
+        for (int b = 0; b < 4; ++b) {
+            Put128Avx(in, out, b * 64 + 16 * g, _mm256_castsi256_si128(rows[b]));
+            Put128Avx(in, out, (b + 4) * 64 + 16 * g, _mm256_extracti128_si256(rows[b], 1));
+        }
+    }
+}
+
+#endif
+
+#if MG_CHACHA_AVX512
+
+#define MG_AVX512 __attribute__((target("avx,avx2,avx512f")))
+
+MG_AVX512 inline void Quarter512(__m512i& a, __m512i& b, __m512i& c, __m512i& d) {
+    a = _mm512_add_epi32(a, b); d = _mm512_rol_epi32(_mm512_xor_si512(d, a), 16);
+    c = _mm512_add_epi32(c, d); b = _mm512_rol_epi32(_mm512_xor_si512(b, c), 12);
+    a = _mm512_add_epi32(a, b); d = _mm512_rol_epi32(_mm512_xor_si512(d, a), 8);
+    c = _mm512_add_epi32(c, d); b = _mm512_rol_epi32(_mm512_xor_si512(b, c), 7);
+}
+
+MG_AVX512 inline void Put128Avx512(const unsigned char* in, unsigned char* out, std::size_t at, __m128i v) {
+    if (in != nullptr) v = _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+}
+
+MG_AVX512 __attribute__((noinline)) void SixteenBlocksAvx512(const std::uint32_t* state, const unsigned char* in,
+                                                             unsigned char* out) {
+    __m512i x[16];
+    for (int i = 0; i < 16; ++i) x[i] = _mm512_set1_epi32(static_cast<int>(state[i]));
+    const __m512i counters =
+        _mm512_add_epi32(x[12], _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    x[12] = counters;
+    for (int round = 0; round < 10; ++round) {
+        Quarter512(x[0], x[4], x[8], x[12]);
+        Quarter512(x[1], x[5], x[9], x[13]);
+        Quarter512(x[2], x[6], x[10], x[14]);
+        Quarter512(x[3], x[7], x[11], x[15]);
+        Quarter512(x[0], x[5], x[10], x[15]);
+        Quarter512(x[1], x[6], x[11], x[12]);
+        Quarter512(x[2], x[7], x[8], x[13]);
+        Quarter512(x[3], x[4], x[9], x[14]);
+    }
+    for (int i = 0; i < 16; ++i) {
+        const __m512i input = i == 12 ? counters : _mm512_set1_epi32(static_cast<int>(state[i]));
+        x[i] = _mm512_add_epi32(x[i], input);
+    }
+    // As the SSE2 transpose, within each 128-bit quarter: quarter q holds
+    // blocks 4q to 4q + 3.
+    for (int g = 0; g < 4; ++g) {
+        const __m512i t0 = _mm512_unpacklo_epi32(x[4 * g], x[4 * g + 1]);
+        const __m512i t1 = _mm512_unpacklo_epi32(x[4 * g + 2], x[4 * g + 3]);
+        const __m512i t2 = _mm512_unpackhi_epi32(x[4 * g], x[4 * g + 1]);
+        const __m512i t3 = _mm512_unpackhi_epi32(x[4 * g + 2], x[4 * g + 3]);
+        const __m512i rows[4] = {_mm512_unpacklo_epi64(t0, t1), _mm512_unpackhi_epi64(t0, t1),
+                                 _mm512_unpacklo_epi64(t2, t3), _mm512_unpackhi_epi64(t2, t3)};
+        for (int b = 0; b < 4; ++b) {
+            Put128Avx512(in, out, b * 64 + 16 * g, _mm512_extracti32x4_epi32(rows[b], 0));
+            Put128Avx512(in, out, (b + 4) * 64 + 16 * g, _mm512_extracti32x4_epi32(rows[b], 1));
+            Put128Avx512(in, out, (b + 8) * 64 + 16 * g, _mm512_extracti32x4_epi32(rows[b], 2));
+            Put128Avx512(in, out, (b + 12) * 64 + 16 * g, _mm512_extracti32x4_epi32(rows[b], 3));
+        }
+    }
+}
+
+#endif
+
+}  // namespace
+
+#endif
+
+void ChaCha20Blocks(const std::uint32_t* state, unsigned char* out, std::size_t blocks) {
+    ChaCha20XorLimited(state, nullptr, out, blocks, ChaCha20Tier::kBest);
+}
+
+void ChaCha20Xor(const std::uint32_t* state, const unsigned char* in, unsigned char* out, std::size_t blocks) {
+    ChaCha20XorLimited(state, in, out, blocks, ChaCha20Tier::kBest);
+}
+
+void ChaCha20XorLimited(const std::uint32_t* state, const unsigned char* in, unsigned char* out, std::size_t blocks,
+                        ChaCha20Tier limit) {
+    std::uint32_t s[16];
+    for (int i = 0; i < 16; ++i) s[i] = state[i];
+    auto advance = [&](std::size_t n) {
+        if (in != nullptr) in += n * 64;
+        out += n * 64;
+        blocks -= n;
+        s[12] += static_cast<std::uint32_t>(n);
+    };
+#if MG_CHACHA_X86
+    const CpuFeatures& cpu = Cpu();
+#if MG_CHACHA_AVX512
+    if (cpu.avx512f && limit >= ChaCha20Tier::kAvx512) {
+        while (blocks >= 16) {
+            SixteenBlocksAvx512(s, in, out);
+            advance(16);
+        }
+    }
+#endif
+#if MG_CHACHA_AVX2
+    if (cpu.avx2 && limit >= ChaCha20Tier::kAvx2) {
+        while (blocks >= 8) {
+            EightBlocksAvx2(s, in, out);
+            advance(8);
+        }
+    }
+#endif
+    if (cpu.sse2 && limit >= ChaCha20Tier::kSse2) {
+        while (blocks >= 4) {
+            FourBlocksSse2(s, in, out);
+            advance(4);
+        }
+    }
+#else
+    (void)limit;
+#endif
+    // The rest one block at a time through a buffer, so that out may be in.
+    unsigned char block[64];
+    while (blocks > 0) {
+        CChaCha20::PortableBlocks(s, block, 1);
+        for (int i = 0; i < 64; ++i) out[i] = static_cast<unsigned char>(block[i] ^ (in != nullptr ? in[i] : 0));
+        advance(1);
+    }
+    SecureWipeObject(block);
+}
+
+}  // namespace mg

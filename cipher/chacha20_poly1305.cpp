@@ -1,0 +1,64 @@
+#include "cipher/chacha20_poly1305.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "cipher/chacha20.h"
+#include "cipher/poly1305.h"
+#include "cpu/secure_wipe.h"
+
+namespace mg {
+
+namespace {
+
+void StoreLe64(unsigned char* p, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+void PadTo16(CPoly1305& mac, std::size_t length) {
+    static const unsigned char zeros[16] = {};
+    if (length % 16 != 0) mac.Update(zeros, 16 - length % 16);
+}
+
+}  // namespace
+
+CChaCha20Poly1305::CChaCha20Poly1305(const unsigned char* key) { std::memcpy(m_aKey, key, kKeyLength); }
+
+CChaCha20Poly1305::~CChaCha20Poly1305() { SecureWipeObject(m_aKey); }
+
+void CChaCha20Poly1305::Tag(const unsigned char* nonce, const unsigned char* aad, std::size_t aadLength,
+                            const unsigned char* cipher, std::size_t length, unsigned char* tag) const {
+    // The one-time key is the first half of keystream block 0.
+    unsigned char block[CChaCha20::kBlockLength];
+    ScopedWipe wipeBlock(block);
+    CChaCha20(m_aKey, nonce, 0).NextBlock(block);
+    CPoly1305 mac(block);
+    mac.Update(aad, aadLength);
+    PadTo16(mac, aadLength);
+    mac.Update(cipher, length);
+    PadTo16(mac, length);
+    unsigned char lengths[16];
+    StoreLe64(lengths, aadLength);
+    StoreLe64(lengths + 8, length);
+    mac.Update(lengths, sizeof lengths);
+    mac.Final(tag);
+}
+
+void CChaCha20Poly1305::Seal(const unsigned char* nonce, const unsigned char* aad, std::size_t aadLength,
+                             const unsigned char* plain, std::size_t length, unsigned char* out) const {
+    CChaCha20(m_aKey, nonce, 1).Crypt(plain, out, length);
+    Tag(nonce, aad, aadLength, out, length, out + length);
+}
+
+bool CChaCha20Poly1305::Open(const unsigned char* nonce, const unsigned char* aad, std::size_t aadLength,
+                             const unsigned char* sealed, std::size_t sealedLength, unsigned char* out) const {
+    if (sealedLength < kTagLength) return false;
+    const std::size_t length = sealedLength - kTagLength;
+    unsigned char tag[kTagLength];
+    Tag(nonce, aad, aadLength, sealed, length, tag);
+    if (!TagsEqual(tag, sealed + length, kTagLength)) return false;
+    CChaCha20(m_aKey, nonce, 1).Crypt(sealed, out, length);
+    return true;
+}
+
+}  // namespace mg
