@@ -64,15 +64,6 @@ private:
     unsigned char m_aFileKey[kFileKey] = {};
 };
 
-std::string TemporarySuffix(const RandomFill& random) {
-    unsigned char bytes[6];
-    random(bytes, sizeof bytes);
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    for (unsigned char b : bytes) s += digits[b >> 4], s += digits[b & 15];
-    return s;
-}
-
 void RefuseSameFile(const std::string& inName, const std::string& outName) {
     if (inName == outName || SameExistingFile(inName.c_str(), outName.c_str()))
         throw CAgeError(AgeFailure::kSameFile, inName);
@@ -142,7 +133,7 @@ void CAgeFile::Seal(const std::string& inName, const std::string& outName, const
     RefuseSameFile(inName, outName);
     std::ifstream in;
     OpenInput(in, inName);
-    CAtomicOutput out(outName, TemporarySuffix(random));
+    CAtomicOutput out(outName);
     if (!out.IsOpen()) throw CAgeError(AgeFailure::kOpen, outName);
     try {
         SealTo(in, out.Stream(), stanzas, fileKey, random);
@@ -152,15 +143,14 @@ void CAgeFile::Seal(const std::string& inName, const std::string& outName, const
     if (!out.Commit()) throw CAgeError(AgeFailure::kWrite, outName);
 }
 
-void CAgeFile::Open(const std::string& inName, const std::string& outName, const std::string& key,
-                    const RandomFill& random) {
+void CAgeFile::Open(const std::string& inName, const std::string& outName, const std::string& key) {
     RefuseSameFile(inName, outName);
     std::ifstream in;
     OpenInput(in, inName);
     try {
         // The output is only created once the key has opened the header.
         CAgeReader reader(in, key);
-        CAtomicOutput out(outName, TemporarySuffix(random));
+        CAtomicOutput out(outName);
         if (!out.IsOpen()) throw CAgeError(AgeFailure::kOpen, outName);
         reader.Payload(out.Stream());
         if (!out.Commit()) throw CAgeError(AgeFailure::kWrite, outName);

@@ -19,8 +19,7 @@ public:
                      const RandomFill& random, unsigned workFactor = CAgeRecipients::kSealWorkFactor);
     // `key` is a passphrase or identities, as the file's header asks. Nothing
     // reaches `outName` unless the whole file authenticated.
-    static void Open(const std::string& inName, const std::string& outName, const std::string& key,
-                     const RandomFill& random);
+    static void Open(const std::string& inName, const std::string& outName, const std::string& key);
 
     // The same on streams; errors that concern the input carry no file name.
     static void SealStream(std::istream& in, std::ostream& out, const std::string& key, bool recipients,

@@ -95,7 +95,7 @@ void MG_FASTCALL UNSEALFILE(abi::ParamBlock* params) {
     // Identities are plain ASCII, which the conversion leaves as it is.
     const SecretText hostKey(Text(args, kKey));
     const SecretText key(PassphraseToUtf8(hostKey.Get()));
-    WithHostMemoryErrors([&] { age::CAgeFile::Open(inName, outName, key.Get(), SecureRandom); });
+    WithHostMemoryErrors([&] { age::CAgeFile::Open(inName, outName, key.Get()); });
 }
 
 void MG_FASTCALL GENERATEIDENTITY(abi::ParamBlock*) {

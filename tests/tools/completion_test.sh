@@ -26,7 +26,7 @@ completed=$(offered marrowgate "" | grep -v '^-')
 
 while read -r c; do
   "$tool" "$c" --help >/dev/null 2>&1 || fail "'$c' is listed but '$tool $c --help' fails"
-  listed=$("$tool" "$c" --help | sed -n '/^Options:/,/^$/p' | grep -oE '^ +(-[a-z], )?--[a-z0-9-]+' |
+  listed=$("$tool" "$c" --help | sed -n '/^Options:/,/^$/p' | grep -oE '^ +(-[a-zA-Z], )?--[a-z0-9-]+' |
     grep -oE -- '--[a-z0-9-]+' | sort)
   options=$(offered marrowgate "$c" -- | sort)
   [[ $options == "$listed" ]] || fail "$c: offered $(echo $options); its help lists $(echo $listed)"
