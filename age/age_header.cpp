@@ -1,7 +1,7 @@
 #include "age/age_header.h"
 
 #include "age/age_error.h"
-#include "age/base64.h"
+#include "encoding/base64.h"
 #include "cipher/poly1305.h"
 #include "cpu/secure_wipe.h"
 #include "digest/hmac.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "age/age_error.h"
-#include "age/base64.h"
+#include "encoding/base64.h"
 #include "age/bech32.h"
 #include "cipher/chacha20_poly1305.h"
 #include "cipher/x25519.h"

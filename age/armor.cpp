@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "age/age_error.h"
-#include "age/base64.h"
+#include "encoding/base64.h"
 
 namespace mg::age {
 

@@ -11,7 +11,7 @@
 #include "age/age_file.h"
 #include "age/age_header.h"
 #include "age/armor.h"
-#include "age/base64.h"
+#include "encoding/base64.h"
 #include "fuzz/fuzz_input.h"
 
 namespace mg::fuzz {
@@ -21,9 +21,9 @@ const std::string kIdentity = "AGE-SECRET-KEY-1GFPYYSJZGFPYYSJZGFPYYSJZGFPYYSJZG
 
 void Base64Case(const std::string& text) {
     std::vector<unsigned char> bytes;
-    if (age::Base64::DecodeRaw(text, bytes) && age::Base64::Encode(bytes.data(), bytes.size(), false) != text)
+    if (Base64::DecodeRaw(text, bytes) && Base64::Encode(bytes.data(), bytes.size(), false) != text)
         Fail("raw base64 accepted a text that is not canonical");
-    if (age::Base64::DecodePadded(text, bytes) && age::Base64::Encode(bytes.data(), bytes.size(), true) != text)
+    if (Base64::DecodePadded(text, bytes) && Base64::Encode(bytes.data(), bytes.size(), true) != text)
         Fail("padded base64 accepted a text that is not canonical");
 }
 

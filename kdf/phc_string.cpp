@@ -1,55 +1,9 @@
 #include "kdf/phc_string.h"
 
+#include "encoding/base64.h"
+
 namespace mg {
 namespace {
-
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int Sextet(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
-
-std::string EncodeB64(const unsigned char* p, std::size_t n) {
-    std::string s;
-    s.reserve((n * 4 + 2) / 3);
-    for (std::size_t i = 0; i < n; i += 3) {
-        const std::size_t left = n - i;
-        const std::uint32_t x = (static_cast<std::uint32_t>(p[i]) << 16) |
-                                (left > 1 ? static_cast<std::uint32_t>(p[i + 1]) << 8 : 0) | (left > 2 ? p[i + 2] : 0);
-        s += kAlphabet[x >> 18];
-        s += kAlphabet[(x >> 12) & 63];
-        if (left > 1) s += kAlphabet[(x >> 6) & 63];
-        if (left > 2) s += kAlphabet[x & 63];
-    }
-    return s;
-}
-
-// Canonical B64 only: a length that is not 1 modulo 4 and zero bits after
-// the last whole byte, so that each value has exactly one spelling.
-bool DecodeB64(std::string_view s, std::vector<unsigned char>& out) {
-    if (s.size() % 4 == 1) return false;
-    out.clear();
-    out.reserve(s.size() * 3 / 4);
-    std::uint32_t bits = 0;
-    int count = 0;
-    for (char c : s) {
-        const int v = Sextet(c);
-        if (v < 0) return false;
-        bits = (bits << 6) | static_cast<std::uint32_t>(v);
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            out.push_back(static_cast<unsigned char>(bits >> count));
-            bits &= (1u << count) - 1;
-        }
-    }
-    return bits == 0;
-}
 
 // Plain decimal: 1 to 10 digits, no leading zero, at most 2^32 - 1.
 bool ParseDecimal(std::string_view s, std::uint32_t& value) {
@@ -118,13 +72,13 @@ std::optional<CPhcString> CPhcString::Parse(std::string_view text, const Limits&
     if (!NextParameter(field, "p", value) || !ParseDecimal(value, p.lanes) || value.size() > 3) return std::nullopt;
     if (!field.empty()) {
         if (!NextParameter(field, "data", value) || value.empty() || !field.empty()) return std::nullopt;
-        if (!DecodeB64(value, r.m_data) || r.m_data.size() > kMaxData) return std::nullopt;
+        if (!Base64::DecodeRaw(value, r.m_data) || r.m_data.size() > kMaxData) return std::nullopt;
     }
     if (p.memoryKiB > limits.maxMemoryKiB || p.passes > limits.maxPasses || p.lanes > limits.maxLanes) return std::nullopt;
     if (p.passes < 1 || p.lanes < 1 || p.memoryKiB / 8 < p.lanes) return std::nullopt;
 
-    if (!NextField(rest, field) || !DecodeB64(field, r.m_salt) || r.m_salt.size() < kMinSalt) return std::nullopt;
-    if (!NextField(rest, field) || !DecodeB64(field, r.m_tag) || r.m_tag.size() < kMinTag) return std::nullopt;
+    if (!NextField(rest, field) || !Base64::DecodeRaw(field, r.m_salt) || r.m_salt.size() < kMinSalt) return std::nullopt;
+    if (!NextField(rest, field) || !Base64::DecodeRaw(field, r.m_tag) || r.m_tag.size() < kMinTag) return std::nullopt;
     if (!rest.empty()) return std::nullopt;
     return r;
 }
@@ -137,8 +91,8 @@ std::string CPhcString::Format(const CArgon2::Parameters& parameters, const unsi
     s += "$v=" + std::to_string(parameters.version);
     s += "$m=" + std::to_string(parameters.memoryKiB) + ",t=" + std::to_string(parameters.passes) +
          ",p=" + std::to_string(parameters.lanes);
-    s += "$" + EncodeB64(salt, saltLength);
-    s += "$" + EncodeB64(tag, tagLength);
+    s += "$" + Base64::Encode(salt, saltLength, false);
+    s += "$" + Base64::Encode(tag, tagLength, false);
     return s;
 }
 

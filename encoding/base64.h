@@ -1,15 +1,16 @@
-// Base64 (RFC 4648, section 4) in the two forms age uses: unpadded in the
-// header, padded in the armor. Decoding accepts only the canonical text, so
-// that one value has one encoding and a file cannot be changed unnoticed.
-#ifndef MG_AGE_BASE64_H
-#define MG_AGE_BASE64_H
+// Base64 (RFC 4648, section 4), unpadded as the age header and PHC strings
+// write it, or padded as the age armor does. Decoding accepts only the
+// canonical text, so that one value has one encoding and a stored hash or a
+// file cannot be changed unnoticed.
+#ifndef MG_ENCODING_BASE64_H
+#define MG_ENCODING_BASE64_H
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace mg::age {
+namespace mg {
 
 class Base64 {
 public:
@@ -22,6 +23,6 @@ public:
     static bool IsAlphabet(char c);
 };
 
-}  // namespace mg::age
+}  // namespace mg
 
 #endif

@@ -1,8 +1,8 @@
-#include "age/base64.h"
+#include "encoding/base64.h"
 
 #include <cstdint>
 
-namespace mg::age {
+namespace mg {
 
 namespace {
 
@@ -70,4 +70,4 @@ bool Base64::DecodePadded(std::string_view text, std::vector<unsigned char>& out
     return DecodeRaw(body, out);
 }
 
-}  // namespace mg::age
+}  // namespace mg
