@@ -133,6 +133,20 @@ namespace {
 
 HANDLE AsHandle(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
 
+bool WriteSome(std::intptr_t file, const unsigned char* data, std::size_t length, std::size_t& written) {
+    DWORD done = 0;
+    const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(length, 1u << 30));
+    if (WriteFile(AsHandle(file), data, piece, &done, nullptr) == 0 || done == 0) return false;
+    written = done;
+    return true;
+}
+bool SyncFile(std::intptr_t file) { return FlushFileBuffers(AsHandle(file)) != 0; }
+bool CloseFileHandle(std::intptr_t file) { return CloseHandle(AsHandle(file)) != 0; }
+bool MoveOver(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+void RemoveFile(const std::string& name) { DeleteFileA(name.c_str()); }
+
 }  // namespace
 
 bool CReplacingOutput::Open(const char* name) {
@@ -192,54 +206,25 @@ bool CReplacingOutput::Open(const char* name) {
     return false;
 }
 
-bool CReplacingOutput::WriteRaw(const unsigned char* data, std::size_t length) {
-    bool ok = true;
-    std::int64_t allowance = WriteAllowance().load();
-    if (allowance >= 0) {
-        const std::size_t allowed = static_cast<std::size_t>(std::min<std::int64_t>(allowance, static_cast<std::int64_t>(length)));
-        WriteAllowance().store(allowance - static_cast<std::int64_t>(allowed));
-        ok = allowed == length;
-        length = allowed;
-    }
-    while (length > 0) {
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(length, 1u << 30));
-        DWORD written = 0;
-        if (WriteFile(AsHandle(m_hFile), data, piece, &written, nullptr) == 0 || written == 0) return false;
-        data += written;
-        length -= written;
-    }
-    return ok;
-}
+#else
 
-void CReplacingOutput::CloseFile() {
-    if (m_hFile != kNoFile) CloseHandle(AsHandle(m_hFile));
-    m_hFile = kNoFile;
-}
+namespace {
 
-bool CReplacingOutput::Commit() {
-    if (m_hFile == kNoFile) return false;
-    bool ok = Flush();
-    if (ok && !m_sTemporary.empty()) ok = FlushFileBuffers(AsHandle(m_hFile)) != 0;
-    ok = CloseHandle(AsHandle(m_hFile)) != 0 && ok;
-    m_hFile = kNoFile;
-    if (ok && !m_sTemporary.empty())
-        ok = MoveFileExA(m_sTemporary.c_str(), m_sTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!ok) {
-        Abort();
-        return false;
-    }
-    m_sTemporary.clear();
+bool WriteSome(std::intptr_t file, const unsigned char* data, std::size_t length, std::size_t& written) {
+    ssize_t done;
+    do {
+        done = write(static_cast<int>(file), data, length);
+    } while (done < 0 && errno == EINTR);
+    if (done <= 0) return false;
+    written = static_cast<std::size_t>(done);
     return true;
 }
+bool SyncFile(std::intptr_t file) { return fsync(static_cast<int>(file)) == 0; }
+bool CloseFileHandle(std::intptr_t file) { return close(static_cast<int>(file)) == 0; }
+bool MoveOver(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
+void RemoveFile(const std::string& name) { unlink(name.c_str()); }
 
-void CReplacingOutput::Abort() {
-    CloseFile();
-    if (!m_sTemporary.empty()) DeleteFileA(m_sTemporary.c_str());
-    m_sTemporary.clear();
-    m_nBuffered = 0;
-}
-
-#else
+}  // namespace
 
 bool CReplacingOutput::Open(const char* name) {
     Abort();
@@ -296,6 +281,8 @@ bool CReplacingOutput::Open(const char* name) {
     return false;
 }
 
+#endif
+
 bool CReplacingOutput::WriteRaw(const unsigned char* data, std::size_t length) {
     bool ok = true;
     const std::int64_t allowance = WriteAllowance().load();
@@ -307,17 +294,16 @@ bool CReplacingOutput::WriteRaw(const unsigned char* data, std::size_t length) {
         length = allowed;
     }
     while (length > 0) {
-        const ssize_t written = write(static_cast<int>(m_hFile), data, length);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        std::size_t written = 0;
+        if (!WriteSome(m_hFile, data, length, written)) return false;
         data += written;
-        length -= static_cast<std::size_t>(written);
+        length -= written;
     }
     return ok;
 }
 
 void CReplacingOutput::CloseFile() {
-    if (m_hFile != kNoFile) close(static_cast<int>(m_hFile));
+    if (m_hFile != kNoFile) CloseFileHandle(m_hFile);
     m_hFile = kNoFile;
 }
 
@@ -325,11 +311,11 @@ bool CReplacingOutput::Commit() {
     if (m_hFile == kNoFile) return false;
     bool ok = Flush();
     // On the disk before the name points at it: otherwise a power loss just
-    // after the rename can leave the name on an empty or partial file.
-    if (ok && !m_sTemporary.empty()) ok = fsync(static_cast<int>(m_hFile)) == 0;
-    ok = close(static_cast<int>(m_hFile)) == 0 && ok;
+    // after the move can leave the name on an empty or partial file.
+    if (ok && !m_sTemporary.empty()) ok = SyncFile(m_hFile);
+    ok = CloseFileHandle(m_hFile) && ok;
     m_hFile = kNoFile;
-    if (ok && !m_sTemporary.empty()) ok = rename(m_sTemporary.c_str(), m_sTarget.c_str()) == 0;
+    if (ok && !m_sTemporary.empty()) ok = MoveOver(m_sTemporary, m_sTarget);
     if (!ok) {
         Abort();
         return false;
@@ -340,11 +326,9 @@ bool CReplacingOutput::Commit() {
 
 void CReplacingOutput::Abort() {
     CloseFile();
-    if (!m_sTemporary.empty()) unlink(m_sTemporary.c_str());
+    if (!m_sTemporary.empty()) RemoveFile(m_sTemporary);
     m_sTemporary.clear();
     m_nBuffered = 0;
 }
-
-#endif
 
 }  // namespace mg
