@@ -19,6 +19,8 @@
 #include "cipher/aes_gcm.h"
 #include "cipher/blowfish.h"
 #include "cipher/byte_order.h"
+#include "cipher/chacha20_kernels.h"
+#include "cipher/poly1305.h"
 #include "cipher/rijndael.h"
 #include "cipher/tea.h"
 #include "cpu/cpu_features.h"
@@ -353,6 +355,46 @@ TEST(Placement, Argon2KernelsAtEveryOffset) {
         }
     }
     if (compared == 0) GTEST_SKIP() << "only the portable Argon2 compression runs here";
+}
+
+// The ChaCha20 block functions of every tier, state and data at every offset,
+// and Poly1305 (on AVX2 where present) with its object and data displaced.
+TEST(Placement, ChaCha20AndPoly1305AtEveryOffset) {
+    std::mt19937 rng(70);
+    const std::size_t blocks = 37;  // past the widest tier's sixteen, with a remainder
+    const Bytes data = Random(rng, 64 * blocks);
+    std::uint32_t state[16];
+    for (auto& w : state) w = static_cast<std::uint32_t>(rng());
+    Bytes expected(data.size());
+    ChaCha20XorLimited(state, data.data(), expected.data(), blocks, ChaCha20Tier::kPortable);
+    for (int tier = 1; tier <= static_cast<int>(ChaCha20Tier::kBest); ++tier) {
+        for (std::size_t at = 0; at < kSpan; ++at) {
+            Arena words(sizeof state), in(data.size()), out(data.size());
+            auto* placedState = reinterpret_cast<std::uint32_t*>(words.At(at / 4 * 4));
+            std::memcpy(placedState, state, sizeof state);
+            std::memcpy(in.At(at), data.data(), data.size());
+            const std::size_t outAt = (at * 37 + 5) % kSpan;
+            ChaCha20XorLimited(placedState, in.At(at), out.At(outAt), blocks, static_cast<ChaCha20Tier>(tier));
+            ASSERT_EQ(Bytes(out.At(outAt), out.At(outAt) + data.size()), expected)
+                << "ChaCha20 up to tier " << tier << ", data at +" << at;
+        }
+    }
+
+    const Bytes key = Random(rng, CPoly1305::kKeyLength);
+    unsigned char tag[CPoly1305::kTagLength], placedTag[CPoly1305::kTagLength];
+    CPoly1305 reference(key.data());
+    reference.Update(data.data(), data.size());
+    reference.Final(tag);
+    const std::vector<std::size_t> objectOffsets = ObjectOffsets<CPoly1305>();
+    for (std::size_t at = 0; at < kSpan; ++at) {
+        Arena bytes(data.size());
+        std::memcpy(bytes.At(at), data.data(), data.size());
+        Placed<CPoly1305> mac(objectOffsets[at % objectOffsets.size()], key.data());
+        mac->Update(bytes.At(at), 100);  // a partial block first, so the object's buffer is used
+        mac->Update(bytes.At(at) + 100, data.size() - 100);
+        mac->Final(placedTag);
+        ASSERT_EQ(0, std::memcmp(tag, placedTag, sizeof tag)) << "Poly1305, data at +" << at;
+    }
 }
 
 }  // namespace
