@@ -9,9 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "cipher/double_buffering.h"
-#include "cipher/file_identity.h"
-#include "cipher/file_streams.h"
+#include "fileio/double_buffering.h"
+#include "fileio/file_identity.h"
+#include "fileio/file_streams.h"
 #include "cpu/secure_wipe.h"
 #include "digest/sha.h"
 
