@@ -47,7 +47,7 @@ std::uint16_t Crc16Clmul(std::uint16_t crc, const unsigned char* data, std::size
 std::uint16_t Crc16UntilNulClmul(std::uint16_t crc, const unsigned char* data, std::size_t length);
 #endif
 
-#if defined(__x86_64__)
+#if defined(__i386__) || defined(__x86_64__)
 // The same on 512-bit registers with VPCLMULQDQ and AVX-512 (crc_vpclmul.cpp).
 std::uint32_t Crc32Vpclmul(std::uint32_t crc, const unsigned char* data, std::size_t length);
 std::uint16_t Crc16Vpclmul(std::uint16_t crc, const unsigned char* data, std::size_t length);
