@@ -10,7 +10,7 @@
 #include "age/age_stream.h"
 #include "age/armor.h"
 #include "age/atomic_output.h"
-#include "cipher/file_identity.h"
+#include "fileio/file_identity.h"
 #include "cpu/secure_wipe.h"
 
 namespace mg::age {

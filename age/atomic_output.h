@@ -10,7 +10,7 @@
 #include <streambuf>
 #include <string>
 
-#include "cipher/replacing_output.h"
+#include "fileio/replacing_output.h"
 
 namespace mg::age {
 

@@ -3,6 +3,7 @@
 // message: Reset, one AddData, FinalDigest for the library; the peers' reused
 // contexts likewise. The "ref-portable" entries show the library's portable
 // code on the same data, for reference only (no goal is measured on them).
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -219,19 +220,30 @@ const unsigned char* NulFreeInput() {
 }
 
 void AddCrcs() {
+    // MG_BENCH_ACCEL=<tier> runs the CRC variant of that tier (at most), as
+    // the block ciphers do.
+    const char* cap = std::getenv("MG_BENCH_ACCEL");
+    const CrcKernels& capped = ChooseCrcKernels(DetectCpu(), cap != nullptr ? std::atoi(cap) : 3);
     for (const BufferSize& size : kBufferSizes) {
         const std::size_t n = size.bytes;
         const std::string row32 = std::string("CRC-32 ") + size.suffix;
-        AddBytes(row32, kLibrary, n, [n] {
-            benchmark::DoNotOptimize(Crc32Buffer(Input(), static_cast<std::uint32_t>(n)));
-        });
+        if (cap != nullptr)
+            AddBytes(row32, kLibrary, n, [n, f = capped.crc32] { benchmark::DoNotOptimize(f(0, Input(), n)); });
+        else
+            AddBytes(row32, kLibrary, n, [n] {
+                benchmark::DoNotOptimize(Crc32Buffer(Input(), static_cast<std::uint32_t>(n)));
+            });
 #if MG_BENCH_ZLIB
         AddBytes(row32, "zlib", n, [n] {
             benchmark::DoNotOptimize(crc32(0, Input(), static_cast<uInt>(n)));
         });
 #endif
         const std::string row16 = std::string("CRC-16 ") + size.suffix;
-        AddBytes(row16, kLibrary, n, [n] { benchmark::DoNotOptimize(Crc16String(NulFreeInput(), n)); });
+        if (cap != nullptr)
+            AddBytes(row16, kLibrary, n,
+                     [n, f = capped.crc16UntilNul] { benchmark::DoNotOptimize(f(0, NulFreeInput(), n)); });
+        else
+            AddBytes(row16, kLibrary, n, [n] { benchmark::DoNotOptimize(Crc16String(NulFreeInput(), n)); });
         if (size.bytes != kBufferSizes[0].bytes) continue;
         const CrcKernels& portable = AllCrcKernels().back();
         AddBytes(row32, "ref-portable", n, [n, f = portable.crc32] { benchmark::DoNotOptimize(f(0, Input(), n)); });

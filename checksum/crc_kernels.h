@@ -26,13 +26,17 @@ struct CrcKernels {
     // all of them when there is none).
     Crc16Fn crc16UntilNul;
     bool (*usable)(const CpuFeatures& cpu);
+    // The implementation tier, numbered as the block ciphers' (0 portable,
+    // 1 128-bit, 2 256-bit without AVX-512, 3 AVX-512): a cap on it lets
+    // one machine measure the others.
+    int tier;
 };
 
 // The variants, best first; the last one is the portable one.
 std::span<const CrcKernels> AllCrcKernels();
 
-// The first variant that the features allow.
-const CrcKernels& ChooseCrcKernels(const CpuFeatures& cpu);
+// The first variant that the features allow, of a tier no higher than limit.
+const CrcKernels& ChooseCrcKernels(const CpuFeatures& cpu, int limit = 3);
 
 // Portable variants (crc.cpp).
 std::uint32_t Crc32Portable(std::uint32_t crc, const unsigned char* data, std::size_t length);
@@ -47,11 +51,15 @@ std::uint16_t Crc16Clmul(std::uint16_t crc, const unsigned char* data, std::size
 std::uint16_t Crc16UntilNulClmul(std::uint16_t crc, const unsigned char* data, std::size_t length);
 #endif
 
-#if defined(__x86_64__)
+#if defined(__i386__) || defined(__x86_64__)
 // The same on 512-bit registers with VPCLMULQDQ and AVX-512 (crc_vpclmul.cpp).
 std::uint32_t Crc32Vpclmul(std::uint32_t crc, const unsigned char* data, std::size_t length);
 std::uint16_t Crc16Vpclmul(std::uint16_t crc, const unsigned char* data, std::size_t length);
 std::uint16_t Crc16UntilNulVpclmul(std::uint16_t crc, const unsigned char* data, std::size_t length);
+// On 256-bit registers with VPCLMULQDQ and AVX2 (crc_vpclmul256.cpp).
+std::uint32_t Crc32Vpclmul256(std::uint32_t crc, const unsigned char* data, std::size_t length);
+std::uint16_t Crc16Vpclmul256(std::uint16_t crc, const unsigned char* data, std::size_t length);
+std::uint16_t Crc16UntilNulVpclmul256(std::uint16_t crc, const unsigned char* data, std::size_t length);
 #endif
 
 }  // namespace mg

@@ -2,11 +2,12 @@
 // scheme of crc_clmul.cpp with four 128-bit pieces per register and four
 // registers, 256 bytes per pass. What is left after the wide loop (the four
 // pieces of one register, then fewer than 64 bytes) is finished as there.
-// Built for x86-64 only; the 32-bit library keeps the 128-bit variant.
+// The 32-bit build has eight vector registers: the four accumulators, the
+// constant and the data folded in straight from memory fit them.
 
 #include "checksum/crc_kernels.h"
 
-#if defined(__x86_64__)
+#if defined(__i386__) || defined(__x86_64__)
 
 // GCC 12 reports the deliberately undefined values inside its own AVX-512
 // headers as uninitialised once a function enables AVX-512 (a false

@@ -5,13 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <istream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
-#include "cipher/double_buffering.h"
-#include "cipher/file_identity.h"
-#include "cipher/file_streams.h"
+#include "fileio/double_buffering.h"
+#include "fileio/file_identity.h"
+#include "fileio/file_streams.h"
 #include "cpu/secure_wipe.h"
 #include "digest/sha.h"
 
@@ -23,6 +25,8 @@ constexpr std::int32_t kReaderSize = 1024;
 // Padding never takes a chunk beyond 384 bytes: a count block that does not
 // fit is written as a chunk of its own.
 constexpr std::size_t kChunkBuffer = kFileChunkLength;
+// Chunks per read and write of the encryption: 65,280 bytes.
+constexpr std::size_t kRunChunks = 170;
 
 [[noreturn]] void Fail(const char* text, const char* name, const char* ending = "!") {
     throw std::runtime_error(std::string(text) + name + ending);
@@ -39,6 +43,14 @@ std::int32_t NextChunk(CDoubleBuffering& reader, unsigned char* chunk, const cha
     const std::int32_t count = reader.GetData(chunk, -1);
     if (reader.ReadFailed()) Fail("FileCrypt ERROR: Cannot read File ", inFile);
     return count;
+}
+
+// Up to `want` bytes; fewer only at the end of the input. A failed read must
+// not pass for the end of the file either.
+std::size_t ReadRun(std::istream& in, unsigned char* to, std::size_t want, const char* inFile) {
+    in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(want));
+    if (in.bad()) Fail("FileCrypt ERROR: Cannot read File ", inFile);
+    return static_cast<std::size_t>(in.gcount());
 }
 
 void WriteOrFail(CFileStreams& files, const unsigned char* data, std::int32_t length, const char* outFile) {
@@ -108,40 +120,53 @@ void EncryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* out
     cipher.ResetChain();
 
     const std::int32_t blockSize = cipher.BlockSize();
-    unsigned char buffer[kReaderSize];
-    unsigned char chunks[2][kChunkBuffer] = {};
-    unsigned char result[kChunkBuffer] = {};
-    auto encryptAndWrite = [&](const unsigned char* chunk, std::int32_t length) {
-        cipher.Encrypt(chunk, result, length);
-        WriteOrFail(files, result, length, outFile);
-    };
-
-    CDoubleBuffering reader(files.Input(), buffer, kReaderSize, kFileChunkLength);
-    unsigned char* chunk = chunks[0];
-    unsigned char* next = chunks[1];
-    std::int32_t count = NextChunk(reader, chunk, inFile);
-    while (count > 0) {
-        const std::int32_t ahead = NextChunk(reader, next, inFile);
-        if (ahead > 0) {
-            encryptAndWrite(chunk, count);
-        } else {
-            const std::int32_t padded = cipher.Pad(chunk, count);
-            if (padded > count) {
-                // Modes 0 and 1 have no count of their own: it replaces their last filler byte.
-                chunk[padded - 1] = static_cast<unsigned char>(padded - count);
-                encryptAndWrite(chunk, padded);
-            } else if (count + blockSize <= kFileChunkLength) {
-                FillCountBlock(chunk + count, blockSize, cipher.Padding());
-                encryptAndWrite(chunk, count + blockSize);
-            } else {
-                // A full final chunk: the count block is a chunk of its own.
-                encryptAndWrite(chunk, count);
-                FillCountBlock(chunk, blockSize, cipher.Padding());
-                encryptAndWrite(chunk, blockSize);
-            }
+    // The plaintext is read, enciphered in place and written a run of chunks
+    // at a time, one chunk more than a run read ahead so that the last chunk
+    // is known before it is enciphered. The chunks are those of a
+    // chunk-by-chunk loop, and so are the bytes: ECB has no chain, and the
+    // chained modes still get one call per chunk (Blowfish restarts its chain
+    // at every call). Room after the run for the padding of a last chunk.
+    const std::size_t capacity = (kRunChunks + 1) * kChunkBuffer;
+    std::unique_ptr<unsigned char[]> storage(new unsigned char[capacity + kChunkBuffer]);
+    unsigned char* const run = storage.get();
+    ScopedWipe wipeRun(run, capacity + kChunkBuffer);
+    const bool oneCall = cipher.Mode() == IBlockCipher::kModeEcb;
+    auto encryptAndWrite = [&](unsigned char* p, std::size_t length, std::size_t step) {
+        for (std::size_t at = 0; at < length; at += step) {
+            const auto n = static_cast<std::int32_t>(std::min(step, length - at));
+            cipher.Encrypt(p + at, p + at, n);
         }
-        std::swap(chunk, next);
-        count = ahead;
+        WriteOrFail(files, p, static_cast<std::int32_t>(length), outFile);
+    };
+    const std::size_t step = oneCall ? kRunChunks * kChunkBuffer : kChunkBuffer;
+
+    std::size_t have = ReadRun(files.Input(), run, capacity, inFile);
+    while (have == capacity) {
+        encryptAndWrite(run, capacity - kChunkBuffer, step);
+        std::memmove(run, run + capacity - kChunkBuffer, kChunkBuffer);
+        have = kChunkBuffer + ReadRun(files.Input(), run + kChunkBuffer, capacity - kChunkBuffer, inFile);
+    }
+    if (have > 0) {
+        // Every chunk but the last, then the last (1 to 384 bytes) padded.
+        const std::size_t whole = (have - 1) / kChunkBuffer * kChunkBuffer;
+        if (whole > 0) encryptAndWrite(run, whole, step);
+        unsigned char* chunk = run + whole;
+        const auto count = static_cast<std::int32_t>(have - whole);
+        const auto bs = static_cast<std::size_t>(blockSize);
+        const std::int32_t padded = cipher.Pad(chunk, count);
+        if (padded > count) {
+            // Modes 0 and 1 have no count of their own: it replaces their last filler byte.
+            chunk[padded - 1] = static_cast<unsigned char>(padded - count);
+            encryptAndWrite(chunk, static_cast<std::size_t>(padded), kChunkBuffer);
+        } else if (count + blockSize <= kFileChunkLength) {
+            FillCountBlock(chunk + count, blockSize, cipher.Padding());
+            encryptAndWrite(chunk, static_cast<std::size_t>(count) + bs, kChunkBuffer);
+        } else {
+            // A full final chunk: the count block is a chunk of its own.
+            encryptAndWrite(chunk, static_cast<std::size_t>(count), kChunkBuffer);
+            FillCountBlock(chunk, blockSize, cipher.Padding());
+            encryptAndWrite(chunk, bs, kChunkBuffer);
+        }
     }
     if (!files.CloseOutput()) Fail("FileCrypt ERROR: Cannot write File ", outFile);
 }

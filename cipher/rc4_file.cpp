@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "cipher/double_buffering.h"
-#include "cipher/file_identity.h"
-#include "cipher/file_streams.h"
+#include "fileio/double_buffering.h"
+#include "fileio/file_identity.h"
+#include "fileio/file_streams.h"
 #include "cipher/rc4.h"
 #include "cpu/secure_wipe.h"
 

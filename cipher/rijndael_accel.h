@@ -1,5 +1,6 @@
-// Rijndael on the AES instructions: AES-NI on 128-bit registers (tier 1) and
-// VAES on 512-bit registers (tier 3), for all three block sizes.
+// Rijndael on the AES instructions: AES-NI on 128-bit registers (tier 1),
+// VAES on 256-bit registers with AVX2 (tier 2: processors without AVX-512)
+// and VAES on 512-bit registers (tier 3), for all three block sizes.
 //
 // An AES round instruction does ShiftRows of a 4-column state, SubBytes,
 // MixColumns and the round key. A 6- or 8-column block lives in two

@@ -1,4 +1,5 @@
-// Rijndael on AES-NI (128-bit registers) and VAES (512-bit registers); see
+// Rijndael on AES-NI (128-bit registers) and VAES (256-bit registers with
+// AVX2, for processors without AVX-512, and 512-bit registers); see
 // cipher/rijndael_accel.h for the wide-block layout. The serial modes run one
 // block at a time with the chain value in registers; ECB and the decryption
 // of CBC and CFB run many blocks at once, so that the round instructions of
@@ -31,6 +32,7 @@ namespace mg::rijndael_accel {
 namespace {
 
 #define MG_AESNI __attribute__((target("aes,sse4.1,ssse3")))
+#define MG_VAES256 __attribute__((target("aes,sse4.1,ssse3,avx,avx2,vaes")))
 #define MG_VAES512 __attribute__((target("aes,sse4.1,ssse3,avx,avx2,avx512f,avx512bw,vaes")))
 
 constexpr WidePermutation kEnc6 = MakeWidePermutation(6, false);
@@ -50,12 +52,19 @@ constexpr const WidePermutation& Permutation()
 
 // Independent blocks per group: as many as the registers hold with the
 // round key and the shuffle constants beside them.
+// On 256-bit registers two blocks (or the halves of two wide blocks) share
+// a register: kYmm16 registers of 16-byte blocks, kYmmWide pairs of
+// registers of wide blocks.
 #if defined(__x86_64__)
 constexpr std::size_t kGroup16 = 8;
 constexpr std::size_t kGroupWide = 4;
+constexpr std::size_t kYmm16 = 8;
+constexpr std::size_t kYmmWide = 4;
 #else
 constexpr std::size_t kGroup16 = 4;
 constexpr std::size_t kGroupWide = 2;
+constexpr std::size_t kYmm16 = 4;
+constexpr std::size_t kYmmWide = 1;
 #endif
 
 MG_AESNI inline __m128i Load128(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
@@ -386,6 +395,206 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// VAES on 256-bit registers (AVX2, no AVX-512): two 16-byte blocks, or the
+// same halves of two wide blocks, per register. An odd block left over goes
+// through the AES-NI code.
+
+MG_VAES256 inline __m256i Key256(const unsigned char* p)
+{
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+MG_VAES256 inline __m256i Load256(const unsigned char* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+MG_VAES256 inline void Store256(unsigned char* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+
+template <bool Decrypt>
+MG_VAES256 inline __m256i Round256(__m256i x, __m256i k)
+{
+    return Decrypt ? _mm256_aesdec_epi128(x, k) : _mm256_aesenc_epi128(x, k);
+}
+
+template <bool Decrypt>
+MG_VAES256 inline __m256i LastRound256(__m256i x, __m256i k)
+{
+    return Decrypt ? _mm256_aesdeclast_epi128(x, k) : _mm256_aesenclast_epi128(x, k);
+}
+
+// Y registers, blocks first .. first + 2Y - 1, all read before any is written.
+template <bool Decrypt, int Rounds, std::size_t Y>
+MG_VAES256 inline void Group16x2(const unsigned char (*rk)[32], const unsigned char* src, const unsigned char* mask,
+                                 unsigned char* dst, std::size_t first)
+{
+    __m256i x[Y];
+    const __m256i k0 = Key256(rk[0]);
+#pragma GCC unroll 8
+    for (std::size_t j = 0; j < Y; ++j) x[j] = _mm256_xor_si256(Load256(src + 16 * first + 32 * j), k0);
+#pragma GCC unroll 14
+    for (int r = 1; r < Rounds; ++r) {
+        const __m256i k = Key256(rk[r]);
+#pragma GCC unroll 8
+        for (std::size_t j = 0; j < Y; ++j) x[j] = Round256<Decrypt>(x[j], k);
+    }
+    const __m256i kl = Key256(rk[Rounds]);
+#pragma GCC unroll 8
+    for (std::size_t j = 0; j < Y; ++j) x[j] = LastRound256<Decrypt>(x[j], kl);
+    if (mask != nullptr) {
+#pragma GCC unroll 8
+        for (std::size_t j = 0; j < Y; ++j) x[j] = _mm256_xor_si256(x[j], Load256(mask + 16 * first + 32 * j));
+    }
+#pragma GCC unroll 8
+    for (std::size_t j = 0; j < Y; ++j) Store256(dst + 16 * first + 32 * j, x[j]);
+}
+
+// Groups from the end of the batch to its start, as the AES-NI code does.
+template <bool Decrypt, int Rounds>
+MG_VAES256 void Batch16x2(const Keys& keys, const unsigned char* src, const unsigned char* mask, unsigned char* dst,
+                          std::size_t n)
+{
+    const unsigned char(*rk)[32] = Decrypt ? keys.dec : keys.enc;
+    while (n >= 2 * kYmm16) {
+        n -= 2 * kYmm16;
+        Group16x2<Decrypt, Rounds, kYmm16>(rk, src, mask, dst, n);
+    }
+    if (n >= 8 && kYmm16 > 4) {
+        n -= 8;
+        Group16x2<Decrypt, Rounds, 4>(rk, src, mask, dst, n);
+    }
+    if (n >= 4) {
+        n -= 4;
+        Group16x2<Decrypt, Rounds, 2>(rk, src, mask, dst, n);
+    }
+    if (n >= 2) {
+        n -= 2;
+        Group16x2<Decrypt, Rounds, 1>(rk, src, mask, dst, n);
+    }
+    if (n >= 1) Group16<Decrypt, Rounds, 1>(rk, src, mask, dst, 0);
+}
+
+template <bool Decrypt>
+MG_VAES256 __attribute__((noinline)) void Batch16Vaes256(const Keys& keys, std::int32_t rounds,
+                                                          const unsigned char* src, const unsigned char* mask,
+                                                          unsigned char* dst, std::size_t n)
+{
+    switch (rounds) {
+    case 10:
+        Batch16x2<Decrypt, 10>(keys, src, mask, dst, n);
+        break;
+    case 12:
+        Batch16x2<Decrypt, 12>(keys, src, mask, dst, n);
+        break;
+    default:
+        Batch16x2<Decrypt, 14>(keys, src, mask, dst, n);
+        break;
+    }
+}
+
+// Two wide blocks in a pair of registers: the first holds the first halves
+// of both (block k in lane k), the second their second halves, so that the
+// blends and shuffles of a round stay within lanes as on AES-NI.
+struct WideShuffle256 {
+    __m256i shuffleLo, shuffleHi, blendLo, blendHi;
+};
+
+template <int Nb, bool Decrypt>
+MG_VAES256 inline WideShuffle256 MakeShuffle256()
+{
+    const WidePermutation& p = Permutation<Nb, Decrypt>();
+    return {_mm256_broadcastsi128_si256(Load128(p.shuffle[0])), _mm256_broadcastsi128_si256(Load128(p.shuffle[1])),
+            _mm256_broadcastsi128_si256(Load128(p.blend[0])), _mm256_broadcastsi128_si256(Load128(p.blend[1]))};
+}
+
+template <int Nb>
+MG_VAES256 inline void LoadPair(const unsigned char* p, __m256i& lo, __m256i& hi)
+{
+    const WideBlock<Nb> a = LoadWide<Nb>(p), b = LoadWide<Nb>(p + 4 * Nb);
+    lo = _mm256_inserti128_si256(_mm256_castsi128_si256(a.lo), b.lo, 1);
+    hi = _mm256_inserti128_si256(_mm256_castsi128_si256(a.hi), b.hi, 1);
+}
+
+template <int Nb>
+MG_VAES256 inline void StorePair(unsigned char* p, __m256i lo, __m256i hi)
+{
+    StoreWide<Nb>(p, WideBlock<Nb>{_mm256_castsi256_si128(lo), _mm256_castsi256_si128(hi)});
+    StoreWide<Nb>(p + 4 * Nb, WideBlock<Nb>{_mm256_extracti128_si256(lo, 1), _mm256_extracti128_si256(hi, 1)});
+}
+
+template <bool Decrypt, bool Last>
+MG_VAES256 inline void WideRound256(__m256i& lo, __m256i& hi, const WideShuffle256& s, __m256i kLo, __m256i kHi)
+{
+    const __m256i a = _mm256_shuffle_epi8(_mm256_blendv_epi8(lo, hi, s.blendLo), s.shuffleLo);
+    const __m256i b = _mm256_shuffle_epi8(_mm256_blendv_epi8(hi, lo, s.blendHi), s.shuffleHi);
+    if constexpr (Last) {
+        lo = LastRound256<Decrypt>(a, kLo);
+        hi = LastRound256<Decrypt>(b, kHi);
+    } else {
+        lo = Round256<Decrypt>(a, kLo);
+        hi = Round256<Decrypt>(b, kHi);
+    }
+}
+
+// P register pairs, blocks first .. first + 2P - 1.
+template <int Nb, bool Decrypt, std::size_t P>
+MG_VAES256 inline void GroupWide256(const unsigned char (*rk)[32], std::int32_t rounds, const WideShuffle256& s,
+                                    const unsigned char* src, const unsigned char* mask, unsigned char* dst,
+                                    std::size_t first)
+{
+    constexpr std::size_t bs = 4 * Nb;
+    __m256i lo[P], hi[P];
+    const __m256i k0lo = Key256(rk[0]), k0hi = Key256(rk[0] + 16);
+#pragma GCC unroll 4
+    for (std::size_t j = 0; j < P; ++j) {
+        LoadPair<Nb>(src + bs * (first + 2 * j), lo[j], hi[j]);
+        lo[j] = _mm256_xor_si256(lo[j], k0lo);
+        hi[j] = _mm256_xor_si256(hi[j], k0hi);
+    }
+    for (int r = 1; r < rounds; ++r) {
+        const __m256i klo = Key256(rk[r]), khi = Key256(rk[r] + 16);
+#pragma GCC unroll 4
+        for (std::size_t j = 0; j < P; ++j) WideRound256<Decrypt, false>(lo[j], hi[j], s, klo, khi);
+    }
+    const __m256i kllo = Key256(rk[rounds]), klhi = Key256(rk[rounds] + 16);
+#pragma GCC unroll 4
+    for (std::size_t j = 0; j < P; ++j) WideRound256<Decrypt, true>(lo[j], hi[j], s, kllo, klhi);
+    if (mask != nullptr) {
+#pragma GCC unroll 4
+        for (std::size_t j = 0; j < P; ++j) {
+            __m256i mlo, mhi;
+            LoadPair<Nb>(mask + bs * (first + 2 * j), mlo, mhi);
+            lo[j] = _mm256_xor_si256(lo[j], mlo);
+            hi[j] = _mm256_xor_si256(hi[j], mhi);
+        }
+    }
+#pragma GCC unroll 4
+    for (std::size_t j = 0; j < P; ++j) StorePair<Nb>(dst + bs * (first + 2 * j), lo[j], hi[j]);
+}
+
+template <int Nb, bool Decrypt>
+MG_VAES256 __attribute__((noinline)) void BatchWideVaes256(const Keys& keys, std::int32_t rounds,
+                                                            const unsigned char* src, const unsigned char* mask,
+                                                            unsigned char* dst, std::size_t n)
+{
+    const unsigned char(*rk)[32] = Decrypt ? keys.dec : keys.enc;
+    const WideShuffle256 s = MakeShuffle256<Nb, Decrypt>();
+    while (n >= 2 * kYmmWide) {
+        n -= 2 * kYmmWide;
+        GroupWide256<Nb, Decrypt, kYmmWide>(rk, rounds, s, src, mask, dst, n);
+    }
+    if (n >= 4 && kYmmWide > 2) {
+        n -= 4;
+        GroupWide256<Nb, Decrypt, 2>(rk, rounds, s, src, mask, dst, n);
+    }
+    if (n >= 2 && kYmmWide > 1) {
+        n -= 2;
+        GroupWide256<Nb, Decrypt, 1>(rk, rounds, s, src, mask, dst, n);
+    }
+    if (n >= 1) GroupWide<Nb, Decrypt, 1>(rk, rounds, MakeShuffle<Nb, Decrypt>(), src, mask, dst, 0);
+}
+
+// ---------------------------------------------------------------------------
 // VAES on 512-bit registers: four 16-byte blocks or four halves of wide blocks per register.
 
 MG_VAES512 inline __m512i Key512(const unsigned char* p)
@@ -707,6 +916,9 @@ MG_VAES512 __attribute__((noinline)) void BatchWideVaes(const Keys& keys, std::i
 using Ni16 = Engine16<Batch16Ni<false>, Batch16Ni<true>>;
 using Ni24 = EngineWide<6, BatchWideNi<6, false>, BatchWideNi<6, true>>;
 using Ni32 = EngineWide<8, BatchWideNi<8, false>, BatchWideNi<8, true>>;
+using Ymm16 = Engine16<Batch16Vaes256<false>, Batch16Vaes256<true>>;
+using Ymm24 = EngineWide<6, BatchWideVaes256<6, false>, BatchWideVaes256<6, true>>;
+using Ymm32 = EngineWide<8, BatchWideVaes256<8, false>, BatchWideVaes256<8, true>>;
 using Vaes16 = Engine16<Batch16Vaes<false>, Batch16Vaes<true>>;
 using Vaes24 = EngineWide<6, BatchWideVaes<6, false>, BatchWideVaes<6, true>>;
 using Vaes32 = EngineWide<8, BatchWideVaes<8, false>, BatchWideVaes<8, true>>;
@@ -714,7 +926,10 @@ using Vaes32 = EngineWide<8, BatchWideVaes<8, false>, BatchWideVaes<8, true>>;
 MG_RUN_PAIR(Ni16, MG_AESNI, Ni16)
 MG_RUN_PAIR(Ni24, MG_AESNI, Ni24)
 MG_RUN_PAIR(Ni32, MG_AESNI, Ni32)
-// The serial modes of this tier are those of AES-NI; only the batches differ.
+// The serial modes of the VAES tiers are those of AES-NI; only the batches differ.
+MG_RUN_PAIR(Ymm16, MG_AESNI, Ymm16)
+MG_RUN_PAIR(Ymm24, MG_AESNI, Ymm24)
+MG_RUN_PAIR(Ymm32, MG_AESNI, Ymm32)
 MG_RUN_PAIR(Vaes16, MG_AESNI, Vaes16)
 MG_RUN_PAIR(Vaes24, MG_AESNI, Vaes24)
 MG_RUN_PAIR(Vaes32, MG_AESNI, Vaes32)
@@ -723,6 +938,8 @@ MG_RUN_PAIR(Vaes32, MG_AESNI, Vaes32)
 
 constexpr Kernels kAesNi[3] = {
     {Ni16Encrypt, Ni16Decrypt}, {Ni24Encrypt, Ni24Decrypt}, {Ni32Encrypt, Ni32Decrypt}};
+constexpr Kernels kVaes256[3] = {
+    {Ymm16Encrypt, Ymm16Decrypt}, {Ymm24Encrypt, Ymm24Decrypt}, {Ymm32Encrypt, Ymm32Decrypt}};
 constexpr Kernels kVaes512[3] = {
     {Vaes16Encrypt, Vaes16Decrypt}, {Vaes24Encrypt, Vaes24Decrypt}, {Vaes32Encrypt, Vaes32Decrypt}};
 
@@ -761,6 +978,10 @@ const Kernels* Select(std::int32_t limit, std::int32_t blockSize, std::int32_t* 
     if (limit >= 3 && aesni && cpu.vaes && cpu.avx512f && cpu.avx512bw) {
         *level = 3;
         return &kVaes512[index];
+    }
+    if (limit >= 2 && aesni && cpu.vaes && cpu.avx2) {
+        *level = 2;
+        return &kVaes256[index];
     }
     if (limit >= 1 && aesni) {
         *level = 1;

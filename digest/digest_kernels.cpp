@@ -8,6 +8,9 @@ bool Always(const CpuFeatures&) { return true; }
 
 #if defined(__i386__) || defined(__x86_64__)
 bool HasShaNi(const CpuFeatures& cpu) { return cpu.sha && cpu.sse41 && cpu.ssse3; }
+bool HasSsse3(const CpuFeatures& cpu) { return cpu.ssse3; }
+bool HasAvx(const CpuFeatures& cpu) { return cpu.avx && cpu.ssse3; }
+bool HasAvxAvx512Vl(const CpuFeatures& cpu) { return cpu.avx && cpu.ssse3 && cpu.avx512f && cpu.avx512vl; }
 #endif
 #if defined(__x86_64__)
 bool HasAvx2Bmi2(const CpuFeatures& cpu) { return cpu.avx2 && cpu.bmi2; }
@@ -36,6 +39,13 @@ constexpr DigestKernel64 kSha512[] = {
 #if defined(__x86_64__)
     {"avx512vl", Sha512CompressAvx512, HasAvx512Vl},
     {"avx2", Sha512CompressAvx2, HasAvx2Bmi2},
+#endif
+    // Scalar 64-bit rounds are faster where the general registers are 64
+    // bits wide; these are chosen in 64-bit mode only without AVX2.
+#if defined(__i386__) || defined(__x86_64__)
+    {"xmm-avx512vl", Sha512CompressXmmAvx512, HasAvxAvx512Vl},
+    {"xmm-avx", Sha512CompressXmmAvx, HasAvx},
+    {"xmm-ssse3", Sha512CompressXmmSsse3, HasSsse3},
 #endif
     {"portable", Sha512CompressPortable, Always},
 };

@@ -64,4 +64,11 @@ void Sha512CompressAvx2(std::uint64_t* state, const unsigned char* data, std::si
 void Sha512CompressAvx512(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 #endif
 
+#if defined(__i386__) || defined(__x86_64__)
+// The rounds in vector registers too, for 32-bit mode (sha512_xmm.cpp).
+void Sha512CompressXmmSsse3(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
+void Sha512CompressXmmAvx(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
+void Sha512CompressXmmAvx512(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
+#endif
+
 }  // namespace mg

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "cipher/double_buffering.h"
+#include "fileio/double_buffering.h"
 
 namespace mg {
 

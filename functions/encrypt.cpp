@@ -6,7 +6,6 @@
 #include "cpu/secure_wipe.h"
 #include "functions/cipher_setup.h"
 #include "host/handle_lock.h"
-#include "host/owned_handle.h"
 
 namespace mg::functions {
 namespace {
@@ -54,17 +53,18 @@ void Run(abi::ParamBlock* params, bool encrypt) {
         total = static_cast<std::int32_t>(padded);
         host::ResizeOrRaise(data, static_cast<std::size_t>(total));
     }
+    // The value works in place, as RC4's does: the argument is the call's own
+    // copy (the padding above already grows it), and a second handle of the
+    // value's size would cost the host fresh, zero-filled pages and the
+    // cipher a pass over them.
     host::HandleLock in(data);
     if (total != length) cipher.Pad(in.data(), length);
-
-    host::OwnedHandle result(host::AllocOrRaise(static_cast<std::size_t>(total)));
-    host::HandleLock out(result.get());
     if (encrypt) {
-        cipher.Encrypt(in.data(), out.data(), total);
+        cipher.Encrypt(in.data(), in.data(), total);
     } else {
-        cipher.Decrypt(in.data(), out.data(), total);
+        cipher.Decrypt(in.data(), in.data(), total);
     }
-    host::ReturnValue(host::TextValue('C', result.get(), total));
+    host::ReturnValue(host::TextValue('C', data, total));
 }
 
 }  // namespace

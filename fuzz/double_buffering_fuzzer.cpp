@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cipher/double_buffering.h"
+#include "fileio/double_buffering.h"
 #include "fuzz/fuzz_input.h"
 
 namespace mg::fuzz {

@@ -23,7 +23,7 @@ endfunction()
 mg_add_fuzzer(fuzz_bridge SOURCES ${MG_FUZZ_DIR}/bridge_fuzzer.cpp LIBS mg_hostsim)
 add_dependencies(fuzz_bridge marrowgate)
 
-mg_add_fuzzer(fuzz_double_buffering SOURCES ${MG_FUZZ_DIR}/double_buffering_fuzzer.cpp LIBS mg_cipher)
+mg_add_fuzzer(fuzz_double_buffering SOURCES ${MG_FUZZ_DIR}/double_buffering_fuzzer.cpp LIBS mg_fileio)
 
 mg_add_fuzzer(fuzz_decrypt_file SOURCES ${MG_FUZZ_DIR}/decrypt_file_fuzzer.cpp LIBS mg_hostsim mg_cipher)
 add_dependencies(fuzz_decrypt_file marrowgate)

@@ -16,7 +16,7 @@ test_packages=(
   wine64                       # runs the 64-bit Windows tests
   wine32:i386                  # 32-bit Windows programs
   gcc-multilib g++-multilib    # the 32-bit x86 Linux build
-  libssl-dev:i386              # 32-bit OpenSSL, for the 32-bit benchmark
+  libssl-dev:i386              # OpenSSL peer of the 32-bit benchmark (bench/run.sh --m32; i386 architecture below)
   qemu-user-static             # runs it where 32-bit programs do not run natively
   clang libclang-rt-14-dev     # libFuzzer and ThreadSanitizer runs
   valgrind                     # the constant-time check (memcheck with secrets marked undefined)
@@ -47,6 +47,9 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+if ((${#missing[@]})) && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 if ((${#missing[@]})); then
   echo "installing: ${missing[*]} (log: $log)"
   export DEBIAN_FRONTEND=noninteractive

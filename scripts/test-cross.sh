@@ -100,7 +100,7 @@ if ((have_wine32)); then
   sh cmake/wine-run.sh 32 build-win32/wineprefix build-win32/bin/marrowgate.exe tour | tail -n 1
   echo "-- the same with the portable code paths only"
   MG_PORTABLE=1 ctest --test-dir build-win32 --output-on-failure -j"$jobs" \
-    -R '^(test_cipher|test_digest|test_checksum|test_functions|tool_tour)$'
+    -R '^(test_cipher|test_fileio|test_digest|test_checksum|test_functions|tool_tour)$'
   wine_down
 else
   leave_out "the 32-bit Windows tests and tour (no 32-bit Wine loader: dpkg --add-architecture i386, Debian package wine32:i386)"

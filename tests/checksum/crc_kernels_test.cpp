@@ -37,6 +37,24 @@ const CrcKernels& Portable() { return AllCrcKernels().back(); }
 
 TEST(CrcKernels, SelectionFallsBackToPortable) { EXPECT_EQ(&ChooseCrcKernels(CpuFeatures{}), &Portable()); }
 
+// A cap on the tier picks the best variant at or below it, so that a machine
+// with AVX-512 runs what one without it would; tiers fall from best to last.
+TEST(CrcKernels, TierCapSelectsTheBestVariantBelowIt) {
+    const CpuFeatures cpu = DetectCpu();
+    const auto all = AllCrcKernels();
+    for (std::size_t i = 1; i < all.size(); ++i) EXPECT_LT(all[i].tier, all[i - 1].tier) << all[i].name;
+    EXPECT_EQ(Portable().tier, 0);
+    for (int limit = 0; limit <= 3; ++limit) {
+        const CrcKernels& chosen = ChooseCrcKernels(cpu, limit);
+        EXPECT_LE(chosen.tier, limit);
+        for (const auto& k : all)
+            if (k.tier <= limit && k.usable(cpu)) {
+                EXPECT_EQ(&chosen, &k) << "limit " << limit;
+                break;
+            }
+    }
+}
+
 TEST(CrcKernels, EveryLengthAlignmentAndCarriedRegister) {
     const auto kernels = AcceleratedKernels();
     if (kernels.empty()) GTEST_SKIP() << "no accelerated variant runs on this CPU";

@@ -78,7 +78,9 @@ TEST(FileSignature, HeaderIsTheSha1OfTheSignatureTextThenZeros) {
 
 // Rijndael and TEA let the chain run on over the chunks, Blowfish starts each
 // from the IV (803 bytes: chunks of 384, 384 and 35 padded to 40; 768 bytes:
-// the count block is a chunk of its own).
+// the count block is a chunk of its own). The encryption reads 170 chunks
+// (65,280 bytes) at a time with one more read ahead: the lengths around those
+// edges end a run with the last chunk, after it, or one chunk later.
 TEST(FileBody, IsThePaddedPlaintextEncryptedChunkByChunk) {
     TempDir dir;
     Ciphers ciphers;
@@ -91,10 +93,13 @@ TEST(FileBody, IsThePaddedPlaintextEncryptedChunkByChunk) {
         {Kind::kRijndael, 2, 1, 24, 16},
         {Kind::kBlowfish, 1, 2},
         {Kind::kBlowfish, 2, 0},
+        {Kind::kBlowfish, 0, 2},
+        {Kind::kRijndael, 0, 3, 16, 16},
     };
     for (const Config& c : configs) {
         // 384 - B bytes: the count block still fits the one chunk.
-        for (std::size_t length : {100u, 384u - c.Block(), 803u, 768u, 1920u, 2000u}) {
+        for (std::size_t length : {100u, 384u - c.Block(), 803u, 768u, 1920u, 2000u, 65280u, 65281u, 65664u, 65665u,
+                                   65664u + 65280u, 131000u}) {
             const Bytes plain = Pattern(length, static_cast<unsigned>(length));
             WriteFile(dir / "plain", plain);
             IBlockCipher& cipher = ciphers.Use(c, key, iv);

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cipher/double_buffering.h"
+#include "fileio/double_buffering.h"
 #include "fault_fixture.h"
 
 namespace mg::testing {

@@ -1,6 +1,6 @@
-#include "cipher/file_streams.h"
+#include "fileio/file_streams.h"
 
-#include "cipher/double_buffering.h"
+#include "fileio/double_buffering.h"
 
 namespace mg {
 

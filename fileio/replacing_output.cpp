@@ -4,7 +4,7 @@
 #define _FILE_OFFSET_BITS 64
 #endif
 
-#include "cipher/replacing_output.h"
+#include "fileio/replacing_output.h"
 
 #include <algorithm>
 #include <atomic>

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <memory>
 
-#include "cipher/replacing_output.h"
+#include "fileio/replacing_output.h"
 
 namespace mg {
 
@@ -20,7 +20,7 @@ public:
     CFileStreams& operator=(const CFileStreams&) = delete;
 
     // Binary mode; false when the file cannot be opened. The output is a
-    // new temporary file until CloseOutput (see cipher/replacing_output.h); an
+    // new temporary file until CloseOutput (see fileio/replacing_output.h); an
     // existing output stays as it was if the operation fails or throws.
     bool OpenInput(const char* name);
     bool OpenOutput(const char* name);

@@ -1,4 +1,4 @@
-#include "cipher/double_buffering.h"
+#include "fileio/double_buffering.h"
 
 #include <cstring>
 #include <fstream>

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "cipher/double_buffering.h"
-#include "cipher_test_util.h"
+#include "fileio/double_buffering.h"
+#include "tests/cipher/cipher_test_util.h"
 
 namespace mg {
 namespace {

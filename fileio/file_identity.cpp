@@ -5,7 +5,7 @@
 #define _FILE_OFFSET_BITS 64
 #endif
 
-#include "cipher/file_identity.h"
+#include "fileio/file_identity.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN

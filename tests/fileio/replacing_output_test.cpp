@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "cipher/rc4_file.h"
-#include "cipher/replacing_output.h"
-#include "cipher_test_util.h"
+#include "fileio/replacing_output.h"
+#include "tests/cipher/cipher_test_util.h"
 
 #ifndef _WIN32
 #include <csignal>
