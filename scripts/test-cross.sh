@@ -42,7 +42,8 @@ wine_up() {  # BITS BUILD-DIR
   local loader=/usr/lib/wine/wine prefix="$PWD/$2/wineprefix"
   [[ $1 == 64 ]] && loader=/usr/lib/wine/wine64
   mkdir -p "$prefix"
-  WINEPREFIX=$prefix "$wineserver" -p </dev/null >/dev/null 2>&1
+  # Exits with 2 when a server for the prefix runs already, which serves too.
+  WINEPREFIX=$prefix "$wineserver" -p </dev/null >/dev/null 2>&1 || true
   servers+=("$prefix")
   WINEPREFIX=$prefix WINEARCH=win$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
     "$loader" wineboot --init </dev/null >/dev/null 2>&1 || true
