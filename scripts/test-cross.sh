@@ -41,12 +41,19 @@ servers=()
 wine_up() {  # BITS BUILD-DIR
   local loader=/usr/lib/wine/wine prefix="$PWD/$2/wineprefix"
   [[ $1 == 64 ]] && loader=/usr/lib/wine/wine64
+  local env=(env WINEPREFIX="$prefix" WINEARCH="win$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=")
   mkdir -p "$prefix"
+  if [[ ! -f $prefix/system.reg ]]; then
+    # A new prefix takes its word size from the loader that makes it, not
+    # from a server that is already up: make it first, then stop its server.
+    "${env[@]}" "$loader" wineboot --init </dev/null >/dev/null 2>&1 || true
+    "${env[@]}" "$wineserver" -k 2>/dev/null || true
+    "${env[@]}" "$wineserver" -w 2>/dev/null || true
+  fi
   # Exits with 2 when a server for the prefix runs already, which serves too.
-  WINEPREFIX=$prefix "$wineserver" -p </dev/null >/dev/null 2>&1 || true
+  "${env[@]}" "$wineserver" -p </dev/null >/dev/null 2>&1 || true
   servers+=("$prefix")
-  WINEPREFIX=$prefix WINEARCH=win$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-    "$loader" wineboot --init </dev/null >/dev/null 2>&1 || true
+  "${env[@]}" "$loader" wineboot </dev/null >/dev/null 2>&1 || true
 }
 wine_down() {
   local prefix
