@@ -60,6 +60,7 @@ void Fill(void* p, std::size_t n) {
 
 std::vector<std::string> g_ran;
 std::vector<std::string> g_skipped;
+std::vector<std::string> g_undecodable;
 
 // Blocks per call: more than the widest batch (16), and not a multiple of
 // it, so batched groups and the single-block tail both run.
@@ -166,12 +167,21 @@ void TeaObject() {
     g_ran.push_back("TEA portable object (key set-up, every mode and padding)");
 }
 
+// Kernels that use an instruction Valgrind 3.19 does not decode although the
+// CPU it reports has the extension: the register-to-register form of VEX
+// vmovq. They are left to the timing test.
+bool ValgrindCannotDecode(const std::string& name) { return name == "SHA-512 xmm-avx"; }
+
 template <class Fn, class Word>
 void DigestKernels(const char* algorithm, std::span<const DigestKernel<Fn>> kernels, std::size_t blockBytes) {
     for (const auto& kernel : kernels) {
         const std::string name = std::string(algorithm) + " " + kernel.name;
         if (!kernel.usable(Cpu())) {
             g_skipped.push_back(name);
+            continue;
+        }
+        if (RUNNING_ON_VALGRIND && ValgrindCannotDecode(name)) {
+            g_undecodable.push_back(name);
             continue;
         }
         Word state[8];
@@ -306,6 +316,7 @@ int main(int argc, char** argv) {
     }
     for (const std::string& name : g_ran) std::printf("ran:     %s\n", name.c_str());
     for (const std::string& name : g_skipped) std::printf("not run: %s (this CPU, as the program sees it, lacks it)\n", name.c_str());
+    for (const std::string& name : g_undecodable) std::printf("not run: %s (Valgrind cannot decode it)\n", name.c_str());
     std::printf("sink %016llx\n", static_cast<unsigned long long>(g_sink));
     return 0;
 }
