@@ -71,7 +71,6 @@ MG_CLMUL inline Factor Power(const HashKey& hash, std::size_t k)
 {
     return {Load(hash.powers[kPowers - k]), Load(hash.folded[kPowers - k])};
 }
-MG_CLMUL inline Factor MakeFactor(__m128i h) { return {h, Fold(h)}; }
 
 // A sum of 256-bit products before reduction: the low and high terms, and
 // the Karatsuba middle term (x.lo ^ x.hi)(h.lo ^ h.hi), which still holds
