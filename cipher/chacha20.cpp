@@ -4,22 +4,11 @@
 
 #include "cipher/chacha20_kernels.h"
 #include "cpu/secure_wipe.h"
+#include "digest/digest_util.h"
 
 namespace mg {
 
 namespace {
-
-inline std::uint32_t Load32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-inline void Store32(unsigned char* p, std::uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-    p[2] = static_cast<unsigned char>(v >> 16);
-    p[3] = static_cast<unsigned char>(v >> 24);
-}
 
 inline std::uint32_t Rotl(std::uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
 
@@ -49,7 +38,7 @@ void CChaCha20::PortableBlocks(const std::uint32_t* state, unsigned char* out, s
         }
         for (int i = 0; i < 16; ++i) {
             const std::uint32_t input = i == 12 ? state[12] + static_cast<std::uint32_t>(n) : state[i];
-            Store32(out + 4 * i, x[i] + input);
+            StoreLe32(out + 4 * i, x[i] + input);
         }
     }
     SecureWipeObject(x);
@@ -61,9 +50,9 @@ CChaCha20::CChaCha20(const unsigned char* key, const unsigned char* nonce, std::
     m_aState[1] = 0x3320646e;
     m_aState[2] = 0x79622d32;
     m_aState[3] = 0x6b206574;
-    for (int i = 0; i < 8; ++i) m_aState[4 + i] = Load32(key + 4 * i);
+    for (int i = 0; i < 8; ++i) m_aState[4 + i] = LoadLe32(key + 4 * i);
     m_aState[12] = counter;
-    for (int i = 0; i < 3; ++i) m_aState[13 + i] = Load32(nonce + 4 * i);
+    for (int i = 0; i < 3; ++i) m_aState[13 + i] = LoadLe32(nonce + 4 * i);
 }
 
 CChaCha20::~CChaCha20() {

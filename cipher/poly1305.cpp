@@ -4,23 +4,11 @@
 
 #include "cipher/poly1305_avx2.h"
 #include "cpu/secure_wipe.h"
+#include "digest/digest_util.h"
 
 namespace mg {
 
 namespace {
-
-inline std::uint32_t Load32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-inline void Store32(unsigned char* p, std::uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-    p[2] = static_cast<unsigned char>(v >> 16);
-    p[3] = static_cast<unsigned char>(v >> 24);
-}
-
 
 }  // namespace
 
@@ -68,12 +56,12 @@ using U128 = unsigned __int128;
 constexpr std::uint64_t kMask44 = 0xfffffffffff, kMask42 = 0x3ffffffffff;
 
 inline std::uint64_t Load64(const unsigned char* p) {
-    return std::uint64_t{Load32(p)} | (std::uint64_t{Load32(p + 4)} << 32);
+    return std::uint64_t{LoadLe32(p)} | (std::uint64_t{LoadLe32(p + 4)} << 32);
 }
 
 inline void Store64(unsigned char* p, std::uint64_t v) {
-    Store32(p, static_cast<std::uint32_t>(v));
-    Store32(p + 4, static_cast<std::uint32_t>(v >> 32));
+    StoreLe32(p, static_cast<std::uint32_t>(v));
+    StoreLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
 }
 
 }  // namespace
@@ -84,7 +72,7 @@ CPoly1305::CPoly1305(const unsigned char* key) : m_aR{}, m_aH{}, m_aBuffer{}, m_
     m_aR[0] = t0 & 0xffc0fffffff;
     m_aR[1] = ((t0 >> 44) | (t1 << 20)) & 0xfffffc0ffff;
     m_aR[2] = (t1 >> 24) & 0x00ffffffc0f;
-    for (int i = 0; i < 4; ++i) m_aPad[i] = Load32(key + 16 + 4 * i);
+    for (int i = 0; i < 4; ++i) m_aPad[i] = LoadLe32(key + 16 + 4 * i);
 }
 
 // h * r with r (and s = 20 r) in limbs, reduced to limbs of 44, 44 and 42 bits
@@ -197,12 +185,12 @@ constexpr std::uint32_t kMask26 = 0x3ffffff;
 
 CPoly1305::CPoly1305(const unsigned char* key) : m_aR{}, m_aH{}, m_aBuffer{}, m_iBuffered(0) {
     // r is clamped as the algorithm requires, then split into limbs.
-    m_aR[0] = Load32(key + 0) & 0x3ffffff;
-    m_aR[1] = (Load32(key + 3) >> 2) & 0x3ffff03;
-    m_aR[2] = (Load32(key + 6) >> 4) & 0x3ffc0ff;
-    m_aR[3] = (Load32(key + 9) >> 6) & 0x3f03fff;
-    m_aR[4] = (Load32(key + 12) >> 8) & 0x00fffff;
-    for (int i = 0; i < 4; ++i) m_aPad[i] = Load32(key + 16 + 4 * i);
+    m_aR[0] = LoadLe32(key + 0) & 0x3ffffff;
+    m_aR[1] = (LoadLe32(key + 3) >> 2) & 0x3ffff03;
+    m_aR[2] = (LoadLe32(key + 6) >> 4) & 0x3ffc0ff;
+    m_aR[3] = (LoadLe32(key + 9) >> 6) & 0x3f03fff;
+    m_aR[4] = (LoadLe32(key + 12) >> 8) & 0x00fffff;
+    for (int i = 0; i < 4; ++i) m_aPad[i] = LoadLe32(key + 16 + 4 * i);
 }
 
 void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
@@ -213,11 +201,11 @@ void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
                   h2 = static_cast<std::uint32_t>(m_aH[2]), h3 = static_cast<std::uint32_t>(m_aH[3]),
                   h4 = static_cast<std::uint32_t>(m_aH[4]);
     for (; blocks > 0; --blocks, m += 16) {
-        h0 += Load32(m + 0) & kMask26;
-        h1 += (Load32(m + 3) >> 2) & kMask26;
-        h2 += (Load32(m + 6) >> 4) & kMask26;
-        h3 += (Load32(m + 9) >> 6) & kMask26;
-        h4 += (Load32(m + 12) >> 8) | hibit;
+        h0 += LoadLe32(m + 0) & kMask26;
+        h1 += (LoadLe32(m + 3) >> 2) & kMask26;
+        h2 += (LoadLe32(m + 6) >> 4) & kMask26;
+        h3 += (LoadLe32(m + 9) >> 6) & kMask26;
+        h4 += (LoadLe32(m + 12) >> 8) | hibit;
 
         const std::uint64_t d0 = h0 * r0 + h1 * s4 + h2 * s3 + h3 * s2 + std::uint64_t{h4} * s1;
         std::uint64_t d1 = h0 * r1 + h1 * r0 + h2 * s4 + h3 * s3 + std::uint64_t{h4} * s2;
@@ -289,13 +277,13 @@ void CPoly1305::Final(unsigned char* tag) {
     const std::uint32_t w2 = (h2 >> 12) | (h3 << 14);
     const std::uint32_t w3 = (h3 >> 18) | (h4 << 8);
     std::uint64_t f = std::uint64_t{w0} + m_aPad[0];
-    Store32(tag + 0, static_cast<std::uint32_t>(f));
+    StoreLe32(tag + 0, static_cast<std::uint32_t>(f));
     f = std::uint64_t{w1} + m_aPad[1] + (f >> 32);
-    Store32(tag + 4, static_cast<std::uint32_t>(f));
+    StoreLe32(tag + 4, static_cast<std::uint32_t>(f));
     f = std::uint64_t{w2} + m_aPad[2] + (f >> 32);
-    Store32(tag + 8, static_cast<std::uint32_t>(f));
+    StoreLe32(tag + 8, static_cast<std::uint32_t>(f));
     f = std::uint64_t{w3} + m_aPad[3] + (f >> 32);
-    Store32(tag + 12, static_cast<std::uint32_t>(f));
+    StoreLe32(tag + 12, static_cast<std::uint32_t>(f));
     SecureWipeObject(m_aH);
 }
 

@@ -6,6 +6,7 @@
 
 #include "cpu/secure_wipe.h"
 #include "digest/blake2b.h"
+#include "digest/digest_util.h"
 #include "kdf/argon2_memory.h"
 
 namespace mg {
@@ -14,10 +15,6 @@ namespace {
 constexpr std::size_t kBlockBytes = sizeof(Argon2Block);
 constexpr std::uint32_t kSlices = 4;
 constexpr std::size_t kAddressesPerBlock = Argon2Block::kWords;
-
-void StoreLe32(unsigned char* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 void UpdateLe32(CBlake2b& h, std::uint32_t v) {
     unsigned char b[4];
