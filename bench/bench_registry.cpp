@@ -39,7 +39,7 @@ struct Declared {
 
 struct Target {
     double ratio;
-    std::string against;
+    std::vector<std::string> against;  // empty: the best peer
 };
 
 struct Registry {
@@ -180,7 +180,12 @@ void Declare(const std::string& row, const std::string& impl, Unit unit, double 
 
 void SetTarget(const std::string& row, double ratio, const std::string& against)
 {
-    TheRegistry().targets[row] = Target{ratio, against};
+    TheRegistry().targets[row] = Target{ratio, against.empty() ? std::vector<std::string>{} : std::vector{against}};
+}
+
+void SetTarget(const std::string& row, double ratio, const std::vector<std::string>& slowestOf)
+{
+    TheRegistry().targets[row] = Target{ratio, slowestOf};
 }
 
 void Report::Add(const std::string& benchmarkName, double iterations, double realSeconds, double cpuSeconds)
@@ -246,15 +251,26 @@ std::vector<RowSummary> Summarise(const std::vector<Measurement>& results)
         if (t != r.targets.end()) {
             s.hasTarget = true;
             s.target = t->second;
-            const std::string& against = t->second.against;
-            if (against.rfind("row:", 0) == 0) {
-                const auto other = rows.find(against.substr(4));
-                s.referenceName = "mg in \"" + against.substr(4) + "\"";
-                s.reference = other == rows.end() ? 0 : other->second.library;
-            } else if (!against.empty()) {
-                const auto impl = s.all.find(against);
-                s.referenceName = against;
-                s.reference = impl == s.all.end() ? 0 : impl->second;
+            bool first = true;
+            for (const std::string& against : t->second.against) {
+                std::string name;
+                double rate = 0;
+                if (against.rfind("row:", 0) == 0) {
+                    const auto other = rows.find(against.substr(4));
+                    name = "mg in \"" + against.substr(4) + "\"";
+                    rate = other == rows.end() ? 0 : other->second.library;
+                } else {
+                    const auto impl = s.all.find(against);
+                    name = against;
+                    rate = impl == s.all.end() ? 0 : impl->second;
+                }
+                // A reference that was not measured (filtered out) leaves the
+                // others to decide; with none measured the ratio stays open.
+                if (first || (rate > 0 && (s.reference <= 0 || rate < s.reference))) {
+                    s.referenceName = name;
+                    s.reference = rate;
+                }
+                first = false;
             }
         }
         s.ratio = s.reference > 0 && s.library > 0 ? s.library / s.reference : 0;

@@ -49,6 +49,10 @@ void Declare(const std::string& row, const std::string& impl, Unit unit, double 
 // the row otherwise, or the library's result in another row when `against`
 // is "row:<name>".
 void SetTarget(const std::string& row, double ratio, const std::string& against = "");
+// The same with several references, of which the slowest measured one
+// counts: a file function cannot beat the disk or the cipher, whichever is
+// the bottleneck.
+void SetTarget(const std::string& row, double ratio, const std::vector<std::string>& slowestOf);
 
 // Registers a throughput benchmark: work() processes `bytes` bytes each time.
 template <class Work>

@@ -223,7 +223,7 @@ void AddCrcs() {
     // MG_BENCH_ACCEL=<tier> runs the CRC variant of that tier (at most), as
     // the block ciphers do.
     const char* cap = std::getenv("MG_BENCH_ACCEL");
-    const CrcKernels& capped = ChooseCrcKernels(DetectCpu(), cap != nullptr ? std::atoi(cap) : 3);
+    const CrcKernels& capped = ChooseCrcKernels(Cpu(), cap != nullptr ? std::atoi(cap) : 3);
     for (const BufferSize& size : kBufferSizes) {
         const std::size_t n = size.bytes;
         const std::string row32 = std::string("CRC-32 ") + size.suffix;

@@ -23,7 +23,21 @@ bool PortableForced() {
     return value != nullptr && *value != 0 && std::strcmp(value, "0") != 0;
 }
 
+// The tier named by MG_ACCEL_LIMIT, or the highest when it names none.
+int AccelLimit() {
+    const char* value = std::getenv("MG_ACCEL_LIMIT");
+    if (value == nullptr || *value < '0' || *value > '9') return kTierAvx512;
+    return std::atoi(value);
+}
+
 }  // namespace
+
+CpuFeatures CapFeatures(CpuFeatures f, int tier) {
+    if (tier < kTierAvx512) f.avx512f = f.avx512bw = f.avx512vl = false;
+    if (tier < kTier256) f.avx = f.avx2 = f.bmi2 = f.vaes = f.vpclmul = false;
+    if (tier < kTier128) f = CpuFeatures{};
+    return f;
+}
 
 CpuFeatures DetectCpu() {
     CpuFeatures f;
@@ -58,7 +72,7 @@ CpuFeatures DetectCpu() {
 }
 
 const CpuFeatures& Cpu() {
-    static const CpuFeatures features = PortableForced() ? CpuFeatures{} : DetectCpu();
+    static const CpuFeatures features = PortableForced() ? CpuFeatures{} : CapFeatures(DetectCpu(), AccelLimit());
     return features;
 }
 
