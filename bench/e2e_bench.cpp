@@ -9,8 +9,12 @@
 // costs no disk either, else in the temporary directory; MG_BENCH_DIR
 // chooses another place. They count CPU time, the kernel's file work
 // included, which other load on the machine disturbs less than the clock.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <type_traits>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -20,7 +24,10 @@
 
 #include "bench/bench_registry.h"
 #include "checksum/crc.h"
+#include "cipher/blowfish.h"
+#include "cipher/rc4.h"
 #include "cipher/rijndael.h"
+#include "cipher/tea.h"
 #include "digest/sha.h"
 #include "hostsim/host.h"
 
@@ -194,8 +201,11 @@ struct FileCleanup {
     {
         if (path.empty()) return;
         std::error_code ignored;
-        for (const char* suffix : {"", ".enc", ".dec", ".age", ".unsealed", ".tool.age", ".tool.out", ".key"})
-            std::filesystem::remove(path + suffix, ignored);
+        // The big file and everything made beside it (path + suffix).
+        const std::filesystem::path file(path);
+        const std::string stem = file.filename().string();
+        for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ignored))
+            if (entry.path().filename().string().rfind(stem, 0) == 0) std::filesystem::remove(entry.path(), ignored);
         if (!extra.empty()) std::filesystem::remove(extra, ignored);
     }
 };
@@ -246,29 +256,137 @@ std::string DiskFile(const char* name, std::size_t bytes)
     return path;
 }
 
+// One cipher as ENCRYPTFILE takes it: the arguments after the key, and the
+// core doing the same work in memory.
+struct FileCipher {
+    const char* suffix;  // of the row names
+    std::vector<Value> settings;
+    std::function<std::function<void(bool)>()> makeCore;  // the work on 1 MiB, encrypt or decrypt
+};
+
+std::vector<FileCipher> FileCiphers()
+{
+    const std::size_t m = 1024 * 1024;
+    auto rijndael = [m](std::int32_t keySize, std::int32_t blockSize) {
+        return [m, keySize, blockSize]() -> std::function<void(bool)> {
+            auto c = std::make_shared<CRijndael>();
+            c->Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), keySize, nullptr, blockSize, keySize, 0, 0);
+            return [c, m](bool decrypt) {
+                if (decrypt)
+                    c->Decrypt(Input(), Output(), static_cast<std::int32_t>(m));
+                else
+                    c->Encrypt(Input(), Output(), static_cast<std::int32_t>(m));
+            };
+        };
+    };
+    auto eightByte = [m](auto tag) {
+        return [m, tag]() -> std::function<void(bool)> {
+            using Cipher = typename decltype(tag)::type;
+            auto c = std::make_shared<Cipher>();
+            c->Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), 16, nullptr, 0, 0);
+            return [c, m](bool decrypt) {
+                if (decrypt)
+                    c->Decrypt(Input(), Output(), static_cast<std::int32_t>(m));
+                else
+                    c->Encrypt(Input(), Output(), static_cast<std::int32_t>(m));
+            };
+        };
+    };
+    auto rc4 = [m]() -> std::function<void(bool)> {
+        auto state = std::make_shared<Rc4State>();
+        Rc4Setup(reinterpret_cast<const unsigned char*>(kKey.data()), 32, *state);
+        return [state, m](bool) {
+            std::memcpy(Output(), Input(), m);
+            Rc4Crypt(Output(), static_cast<std::int32_t>(m), *state);
+        };
+    };
+    return {
+        {"", {}, rijndael(32, 32)},
+        {" AES-128 ECB", {Value::Int(0), Value::Int(0), Value::Int(0), Value::Int(16), Value::Int(16)}, rijndael(16, 16)},
+        {" Blowfish ECB", {Value::Int(4), Value::Int(0)}, eightByte(std::type_identity<CBlowfish>())},
+        {" TEA ECB", {Value::Int(8), Value::Int(0)}, eightByte(std::type_identity<CTea>())},
+        {" RC4", {Value::Int(1024)}, rc4},
+    };
+}
+
+// The references that a file function cannot beat: the same file copied,
+// or read, with plain 64 KiB reads and writes.
+void CopyFile(const std::string& from, const std::string& to, bool write)
+{
+    std::vector<char> buffer(64 * 1024);
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    std::FILE* out = write ? std::fopen(to.c_str(), "wb") : nullptr;
+    if (in == nullptr || (write && out == nullptr)) throw std::runtime_error("cannot open " + from + " or " + to);
+    std::setvbuf(in, nullptr, _IONBF, 0);
+    if (out != nullptr) std::setvbuf(out, nullptr, _IONBF, 0);
+    std::size_t got;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+        if (out != nullptr && std::fwrite(buffer.data(), 1, got, out) != got) throw std::runtime_error("cannot write " + to);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    std::fclose(in);
+    if (out != nullptr) std::fclose(out);
+}
+
 void AddFileRows()
 {
     const std::size_t n = kFileBytes;
-    // ENCRYPTFILE and DECRYPTFILE with the defaults (Rijndael, 32-byte key and block, ECB).
-    AddCallRow("ENCRYPTFILE 256 MiB", Unit::kBytes, n, false, [] {
-        const std::string in = BigFile();
-        return std::make_unique<PreparedCall>(
-            "ENCRYPTFILE", std::vector<Value>{Value::Of(in), Value::Of(Sibling(in, ".enc")), Value::Of(kKey)});
-    });
-    AddCallRow("DECRYPTFILE 256 MiB", Unit::kBytes, n, false, [] {
-        const std::string in = BigFile();
-        // The file to decrypt is made by ENCRYPTFILE itself.
-        PreparedCall encrypt("ENCRYPTFILE",
-                             std::vector<Value>{Value::Of(in), Value::Of(Sibling(in, ".enc")), Value::Of(kKey)});
-        std::string message;
-        if (!encrypt.Available() || !encrypt.Run(message)) return std::unique_ptr<PreparedCall>();
-        return std::make_unique<PreparedCall>(
-            "DECRYPTFILE", std::vector<Value>{Value::Of(Sibling(in, ".enc")), Value::Of(Sibling(in, ".dec")), Value::Of(kKey)});
-    });
-    AddCallRow("HASHFILE 256 MiB", Unit::kBytes, n, false,
-               [] { return std::make_unique<PreparedCall>("HASHFILE", std::vector<Value>{Value::Of(BigFile())}); });
+    const std::size_t m = 1024 * 1024;
+    // ENCRYPTFILE and DECRYPTFILE for every cipher; the goal is the smaller of
+    // the plain copy and the cipher's in-memory speed.
+    for (const FileCipher& cipher : FileCiphers()) {
+        const std::string encryptRow = std::string("ENCRYPTFILE 256 MiB") + cipher.suffix;
+        const std::string decryptRow = std::string("DECRYPTFILE 256 MiB") + cipher.suffix;
+        std::string tag = cipher.suffix;  // " AES-128 ECB" -> "-AES-128-ECB": one pair of files per cipher
+        std::replace(tag.begin(), tag.end(), ' ', '-');
+        auto arguments = [settings = cipher.settings, tag](const std::string& in, const std::string& out) {
+            std::vector<Value> values{Value::Of(in), Value::Of(out), Value::Of(kKey)};
+            values.insert(values.end(), settings.begin(), settings.end());
+            return values;
+        };
+        AddCallRow(encryptRow, Unit::kBytes, n, false, [arguments, tag] {
+            const std::string in = BigFile();
+            return std::make_unique<PreparedCall>("ENCRYPTFILE", arguments(in, Sibling(in, ".enc") + tag));
+        });
+        AddCallRow(decryptRow, Unit::kBytes, n, false, [arguments, tag] {
+            const std::string in = BigFile();
+            // The file to decrypt is made by ENCRYPTFILE itself.
+            PreparedCall encrypt("ENCRYPTFILE", arguments(in, Sibling(in, ".enc") + tag));
+            std::string message;
+            if (!encrypt.Available() || !encrypt.Run(message)) return std::unique_ptr<PreparedCall>();
+            return std::make_unique<PreparedCall>("DECRYPTFILE",
+                                                  arguments(Sibling(in, ".enc") + tag, Sibling(in, ".dec") + tag));
+        });
+        for (const std::string& row : {encryptRow, decryptRow}) {
+            const bool decrypt = row[0] == 'D';
+            AddBytes(row, "ref-core", m, [core = cipher.makeCore(), decrypt] { core(decrypt); });
+            AddBytes(row, "ref-copy", n, [] { const std::string in = BigFile(); CopyFile(in, Sibling(in, ".copy"), true); });
+            SetTarget(row, 0.8, std::vector<std::string>{"ref-copy", "ref-core"});
+        }
+    }
+
+    // HASHFILE (SHA-512, the default, and SHA-256) and CRCFILE against a plain read and the core.
+    const struct {
+        const char* row;
+        std::int32_t type;
+        std::int32_t method;  // of CSHA
+    } hashes[] = {{"HASHFILE 256 MiB", 4, 3}, {"HASHFILE 256 MiB SHA-256", 2, 1}};
+    for (const auto& h : hashes) {
+        const std::int32_t type = h.type;
+        AddCallRow(h.row, Unit::kBytes, n, false, [type] {
+            return std::make_unique<PreparedCall>("HASHFILE", std::vector<Value>{Value::Of(BigFile()), Value::Int(type)});
+        });
+        auto sha = std::make_shared<CSHA>(h.method);
+        AddBytes(h.row, "ref-core", m, [sha, m] { CoreHash(*sha, Input(), m, Output()); });
+    }
     AddCallRow("CRCFILE 256 MiB", Unit::kBytes, n, false,
                [] { return std::make_unique<PreparedCall>("CRCFILE", std::vector<Value>{Value::Of(BigFile())}); });
+    AddBytes("CRCFILE 256 MiB", "ref-core", m,
+             [m] { benchmark::DoNotOptimize(Crc32Buffer(Input(), static_cast<std::uint32_t>(m))); });
+    for (const char* row : {"HASHFILE 256 MiB", "HASHFILE 256 MiB SHA-256", "CRCFILE 256 MiB"}) {
+        AddBytes(row, "ref-read", n, [] { CopyFile(BigFile(), "", false); });
+        SetTarget(row, 0.8, std::vector<std::string>{"ref-read", "ref-core"});
+    }
 
     // What the flush before the rename costs (docs/reliability.md): 1 MiB
     // encrypted into a folder on a disk, in wall time, against writing the
@@ -287,26 +405,6 @@ void AddFileRows()
         },
         true);
 
-    // The in-memory speed of the same algorithms, on 1 MiB buffers.
-    const std::size_t m = 1024 * 1024;
-    for (const char* row : {"ENCRYPTFILE 256 MiB", "DECRYPTFILE 256 MiB"}) {
-        const bool decrypt = row[0] == 'D';
-        auto c = std::make_shared<CRijndael>();
-        c->Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), 32, nullptr, 32, 32, 0, 0);
-        AddBytes(row, "ref-core", m, [c, m, decrypt] {
-            if (decrypt)
-                c->Decrypt(Input(), Output(), static_cast<std::int32_t>(m));
-            else
-                c->Encrypt(Input(), Output(), static_cast<std::int32_t>(m));
-        });
-        SetTarget(row, 0.6, "ref-core");
-    }
-    auto sha = std::make_shared<CSHA>(3);
-    AddBytes("HASHFILE 256 MiB", "ref-core", m, [sha, m] { CoreHash(*sha, Input(), m, Output()); });
-    SetTarget("HASHFILE 256 MiB", 0.6, "ref-core");
-    AddBytes("CRCFILE 256 MiB", "ref-core", m,
-             [m] { benchmark::DoNotOptimize(Crc32Buffer(Input(), static_cast<std::uint32_t>(m))); });
-    SetTarget("CRCFILE 256 MiB", 0.6, "ref-core");
 }
 
 // SEALFILE and UNSEALFILE with an X25519 recipient against the age tool on

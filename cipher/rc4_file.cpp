@@ -1,11 +1,12 @@
 #include "cipher/rc4_file.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
-#include "fileio/double_buffering.h"
 #include "fileio/file_identity.h"
 #include "fileio/file_streams.h"
 #include "cipher/rc4.h"
@@ -15,10 +16,7 @@ namespace mg {
 
 namespace {
 
-constexpr std::int32_t kReaderSize = 1024;
-constexpr std::int32_t kChunkLength = 384;
-// The keystream stride of the format: one more than the chunk.
-constexpr std::int32_t kKeystreamPerChunk = kChunkLength + 1;
+constexpr std::size_t kChunkLength = 384;
 
 // Only the first 256 key bytes take part in the key schedule.
 std::int32_t KeyLength(const char* keyText) {
@@ -42,21 +40,31 @@ void CryptFile(const char* inFile, const char* outFile, const char* keyText) {
     if (!files.OpenInput(inFile)) Fail("Unable to open input file ", inFile);
     if (!files.OpenOutput(outFile)) Fail("Unable to open output file ", outFile);
 
-    unsigned char buffer[kReaderSize];
-    unsigned char chunk[kKeystreamPerChunk] = {};
-    CDoubleBuffering reader(files.Input(), buffer, kReaderSize, kChunkLength);
+    // Runs of whole chunks are read, enciphered in place and written at once.
+    // Each chunk takes one key stream byte more than it has (the format's
+    // stride); the byte is drawn and dropped.
+    constexpr std::size_t kRun = 682 * kChunkLength;
+    std::unique_ptr<unsigned char[]> storage(new unsigned char[kRun]);
+    unsigned char* const run = storage.get();
     Rc4State state;
-    // The state gives the key stream away, and the chunk's unused tail holds
-    // key stream bytes.
+    // The state gives the key stream away, and so does the run once
+    // enciphered bytes were XORed into known plaintext.
     ScopedWipe wipeState(state);
-    ScopedWipe wipeChunk(chunk);
+    ScopedWipe wipeRun(run, kRun);
     Rc4Setup(reinterpret_cast<const unsigned char*>(keyText), keyLength, state);
     for (;;) {
-        const std::int32_t count = reader.GetData(chunk, -1);
-        if (reader.ReadFailed()) Fail("Unable to read input file ", inFile);
-        if (count <= 0) break;
-        Rc4Crypt(chunk, kKeystreamPerChunk, state);
-        if (!files.Write(chunk, count)) Fail("Unable to write output file ", outFile);
+        files.Input().read(reinterpret_cast<char*>(run), static_cast<std::streamsize>(kRun));
+        if (files.Input().bad()) Fail("Unable to read input file ", inFile);
+        const auto got = static_cast<std::size_t>(files.Input().gcount());
+        if (got == 0) break;
+        for (std::size_t at = 0; at < got; at += kChunkLength) {
+            const auto n = static_cast<std::int32_t>(std::min<std::size_t>(kChunkLength, got - at));
+            Rc4Crypt(run + at, n, state);
+            unsigned char dropped = 0;
+            Rc4Crypt(&dropped, 1, state);
+        }
+        if (!files.Write(run, static_cast<std::int32_t>(got))) Fail("Unable to write output file ", outFile);
+        if (got < kRun) break;
     }
     if (!files.CloseOutput()) Fail("Unable to write output file ", outFile);
 }

@@ -5,7 +5,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "fileio/double_buffering.h"
 
 namespace mg {
 
@@ -22,24 +21,28 @@ namespace {
 }  // namespace
 
 void IMessageDigest::DigestFile(const std::string& name, unsigned char* out) {
-    // Declared before the stream so that it outlives it.
-    std::unique_ptr<char[]> streamStorage(new char[CDoubleBuffering::kStreamBufferSize]);
+    // Large reads straight into one buffer, which the digest takes as it is:
+    // the stream needs no buffer of its own (set before the file is opened;
+    // some runtimes ignore it afterwards).
+    constexpr std::size_t kRead = 256 * 1024;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kRead]);
     std::ifstream in;
-    in.rdbuf()->pubsetbuf(streamStorage.get(), CDoubleBuffering::kStreamBufferSize);
+    in.rdbuf()->pubsetbuf(nullptr, 0);
     in.open(name, std::ios::in | std::ios::binary);
     if (!in) ThrowFileError("Cannot open File ", name);
 
     Reset();
-    unsigned char buffer[1024];
-    unsigned char chunk[384];
-    CDoubleBuffering reader(in, buffer, sizeof buffer, sizeof chunk);
-    std::int32_t count;
-    while ((count = reader.GetData(chunk, -1)) > 0) AddData(chunk, count);
-    if (reader.ReadFailed()) ThrowFileError("Cannot read File ", name);
+    for (;;) {
+        in.read(reinterpret_cast<char*>(buffer.get()), static_cast<std::streamsize>(kRead));
+        if (in.bad()) ThrowFileError("Cannot read File ", name);
+        const auto got = static_cast<std::int32_t>(in.gcount());
+        if (got > 0) AddData(buffer.get(), got);
+        if (!in) break;
+    }
     in.close();
 
     // An empty file is the empty message, not a lack of data.
-    if (!m_bDataAdded) AddData(chunk, 0);
+    if (!m_bDataAdded) AddData(buffer.get(), 0);
     FinalDigest(out);
 }
 

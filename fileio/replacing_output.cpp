@@ -108,6 +108,13 @@ CReplacingOutput::~CReplacingOutput() { Abort(); }
 bool CReplacingOutput::Write(const unsigned char* data, std::size_t length) {
     if (m_hFile == kNoFile) m_bFailed = true;
     if (m_bFailed) return false;
+    // A large write goes to the file as it is: copying it through the buffer
+    // would only cost a pass over the data.
+    if (length >= kBufferSize) {
+        if (!Flush()) return false;
+        if (!WriteRaw(data, length)) m_bFailed = true;
+        return !m_bFailed;
+    }
     while (length > 0) {
         if (m_nBuffered == kBufferSize && !Flush()) return false;
         const std::size_t n = std::min(length, kBufferSize - m_nBuffered);

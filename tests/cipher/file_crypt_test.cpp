@@ -78,8 +78,8 @@ TEST(FileSignature, HeaderIsTheSha1OfTheSignatureTextThenZeros) {
 
 // Rijndael and TEA let the chain run on over the chunks, Blowfish starts each
 // from the IV (803 bytes: chunks of 384, 384 and 35 padded to 40; 768 bytes:
-// the count block is a chunk of its own). The encryption reads 170 chunks
-// (65,280 bytes) at a time with one more read ahead: the lengths around those
+// the count block is a chunk of its own). The files are read 682 chunks
+// (261,888 bytes) at a time with one more read ahead: the lengths around those
 // edges end a run with the last chunk, after it, or one chunk later.
 TEST(FileBody, IsThePaddedPlaintextEncryptedChunkByChunk) {
     TempDir dir;
@@ -98,8 +98,8 @@ TEST(FileBody, IsThePaddedPlaintextEncryptedChunkByChunk) {
     };
     for (const Config& c : configs) {
         // 384 - B bytes: the count block still fits the one chunk.
-        for (std::size_t length : {100u, 384u - c.Block(), 803u, 768u, 1920u, 2000u, 65280u, 65281u, 65664u, 65665u,
-                                   65664u + 65280u, 131000u}) {
+        for (std::size_t length : {100u, 384u - c.Block(), 803u, 768u, 1920u, 2000u, 261888u, 261889u, 262272u,
+                                   262273u, 262272u + 261888u, 524000u}) {
             const Bytes plain = Pattern(length, static_cast<unsigned>(length));
             WriteFile(dir / "plain", plain);
             IBlockCipher& cipher = ciphers.Use(c, key, iv);
@@ -110,6 +110,10 @@ TEST(FileBody, IsThePaddedPlaintextEncryptedChunkByChunk) {
             ASSERT_EQ(file.size(), 32 + padded.size()) << Describe(c) << " length " << length;
             EXPECT_EQ(Slice(file, 0, 32), Header(cipher));
             EXPECT_EQ(Slice(file, 32), ChunkedBody(cipher, padded)) << Describe(c) << " length " << length;
+            // The decryption reads in the same runs; the bodies above hold
+            // the last chunk at every position within one.
+            cipher.DecryptFile((dir / "enc").c_str(), (dir / "dec").c_str());
+            ASSERT_TRUE(ReadFile(dir / "dec") == plain) << Describe(c) << " length " << length;
         }
     }
 }

@@ -84,7 +84,8 @@ TEST(Rc4File, EachChunkOf384BytesSkipsOneKeystreamByte)
     EXPECT_EQ(ReadFile(dir / "enc"), Hex("bbf316e8d940af0ad3"));
 
     const std::string key = "a longer key";
-    for (std::size_t n : {0u, 1u, 384u, 385u, 768u, 1000u, 1920u, 70000u}) {
+    // The file is read 682 chunks (261,888 bytes) at a time: lengths around that edge too.
+    for (std::size_t n : {0u, 1u, 384u, 385u, 768u, 1000u, 1920u, 70000u, 261887u, 261888u, 261889u, 523776u + 385u}) {
         const Bytes plain = Pattern(n);
         WriteFile(dir / "plain", plain);
         Rc4EncryptFile((dir / "plain").c_str(), (dir / "enc").c_str(), key.c_str());

@@ -71,9 +71,13 @@ TEST_F(Hash, HmacLeavesTheCallersKeyAlone) {
 TEST_F(Hash, HashFileEqualsHashOfTheContents) {
     TempDir dir;
     const std::string file = dir.File("hashfile");
-    WriteFile(file, Pattern(1025));
-    for (int type = 1; type <= 7; ++type) {
-        EXPECT_EQ(Bytes("HASHFILE", {C(file), I(type)}), Bytes("HASH", {C(Pattern(1025)), I(type)})) << type;
+    // The file is read 256 KiB at a time: lengths around that edge too.
+    for (std::size_t length : {0u, 1025u, 262143u, 262144u, 262145u, 524288u + 129u}) {
+        WriteFile(file, Pattern(length));
+        for (int type = 1; type <= 7; ++type) {
+            EXPECT_EQ(Bytes("HASHFILE", {C(file), I(type)}), Bytes("HASH", {C(Pattern(length)), I(type)}))
+                << type << " length " << length;
+        }
     }
 }
 
