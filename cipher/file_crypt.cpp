@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "fileio/background_writer.h"
 #include "fileio/file_identity.h"
 #include "fileio/file_streams.h"
 #include "cpu/secure_wipe.h"
@@ -42,6 +43,13 @@ std::size_t ReadRun(std::istream& in, unsigned char* to, std::size_t want, const
     in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(want));
     if (in.bad()) Fail("FileCrypt ERROR: Cannot read File ", inFile);
     return static_cast<std::size_t>(in.gcount());
+}
+
+// The writer for the runs of one file: the output's own Write, on a thread.
+std::unique_ptr<CBackgroundWriter> StartWriter(CFileStreams& files) {
+    return std::make_unique<CBackgroundWriter>([&files](const unsigned char* data, std::size_t length) {
+        return files.Write(data, static_cast<std::int32_t>(length));
+    });
 }
 
 void WriteOrFail(CFileStreams& files, const unsigned char* data, std::int32_t length, const char* outFile) {
@@ -118,25 +126,39 @@ void EncryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* out
     // chained modes still get one call per chunk (Blowfish restarts its chain
     // at every call). Room after the run for the padding of a last chunk.
     const std::size_t capacity = (kRunChunks + 1) * kChunkBuffer;
-    std::unique_ptr<unsigned char[]> storage(new unsigned char[capacity + kChunkBuffer]);
-    unsigned char* const run = storage.get();
-    ScopedWipe wipeRun(run, capacity + kChunkBuffer);
+    const std::size_t room = capacity + kChunkBuffer;
+    // Two runs: one is written in the background while the other is read
+    // and enciphered.
+    std::unique_ptr<unsigned char[]> storage(new unsigned char[2 * room]);
+    ScopedWipe wipeRuns(storage.get(), 2 * room);
+    unsigned char* run = storage.get();
+    unsigned char* spare = run + room;
     const bool oneCall = cipher.Mode() == IBlockCipher::kModeEcb;
-    auto encryptAndWrite = [&](unsigned char* p, std::size_t length, std::size_t step) {
-        for (std::size_t at = 0; at < length; at += step) {
-            const auto n = static_cast<std::int32_t>(std::min(step, length - at));
+    const std::size_t step = oneCall ? kRunChunks * kChunkBuffer : kChunkBuffer;
+    auto encrypt = [&](unsigned char* p, std::size_t length, std::size_t by) {
+        for (std::size_t at = 0; at < length; at += by) {
+            const auto n = static_cast<std::int32_t>(std::min(by, length - at));
             cipher.Encrypt(p + at, p + at, n);
         }
+    };
+    auto encryptAndWrite = [&](unsigned char* p, std::size_t length, std::size_t by) {
+        encrypt(p, length, by);
         WriteOrFail(files, p, static_cast<std::int32_t>(length), outFile);
     };
-    const std::size_t step = oneCall ? kRunChunks * kChunkBuffer : kChunkBuffer;
+    // Started once a file is longer than one run; joined before the runs go.
+    std::unique_ptr<CBackgroundWriter> writer;
 
     std::size_t have = ReadRun(files.Input(), run, capacity, inFile);
     while (have == capacity) {
-        encryptAndWrite(run, capacity - kChunkBuffer, step);
-        std::memmove(run, run + capacity - kChunkBuffer, kChunkBuffer);
+        encrypt(run, capacity - kChunkBuffer, step);
+        if (writer == nullptr) writer = StartWriter(files);
+        if (!writer->Submit(run, capacity - kChunkBuffer)) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+        // The chunk read ahead starts the other run, which the writer is done with.
+        std::memcpy(spare, run + capacity - kChunkBuffer, kChunkBuffer);
+        std::swap(run, spare);
         have = kChunkBuffer + ReadRun(files.Input(), run + kChunkBuffer, capacity - kChunkBuffer, inFile);
     }
+    if (writer != nullptr && !writer->Wait()) Fail("FileCrypt ERROR: Cannot write File ", outFile);
     if (have > 0) {
         // Every chunk but the last, then the last (1 to 384 bytes) padded.
         const std::size_t whole = (have - 1) / kChunkBuffer * kChunkBuffer;
@@ -189,27 +211,35 @@ void DecryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* out
     // known. ECB takes a run in one call; the chained modes one call per
     // chunk, as the chunks were enciphered.
     const std::size_t capacity = (kRunChunks + 1) * kChunkBuffer;
-    std::unique_ptr<unsigned char[]> storage(new unsigned char[capacity]);
-    unsigned char* const run = storage.get();
-    ScopedWipe wipeRun(run, capacity);
+    std::unique_ptr<unsigned char[]> storage(new unsigned char[2 * capacity]);
+    ScopedWipe wipeRuns(storage.get(), 2 * capacity);
+    unsigned char* run = storage.get();
+    unsigned char* spare = run + capacity;
     const std::size_t step = cipher.Mode() == IBlockCipher::kModeEcb ? kRunChunks * kChunkBuffer : kChunkBuffer;
-    auto decryptAndWrite = [&](std::size_t length) {
+    auto decrypt = [&](std::size_t length) {
         for (std::size_t at = 0; at < length; at += step) {
             const auto n = static_cast<std::int32_t>(std::min(step, length - at));
             cipher.Decrypt(run + at, run + at, n);
         }
-        WriteOrFail(files, run, static_cast<std::int32_t>(length), outFile);
     };
+    std::unique_ptr<CBackgroundWriter> writer;
 
     std::size_t have = ReadRun(files.Input(), run, capacity, inFile);
     while (have == capacity) {
-        decryptAndWrite(capacity - kChunkBuffer);
-        std::memmove(run, run + capacity - kChunkBuffer, kChunkBuffer);
+        decrypt(capacity - kChunkBuffer);
+        if (writer == nullptr) writer = StartWriter(files);
+        if (!writer->Submit(run, capacity - kChunkBuffer)) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+        std::memcpy(spare, run + capacity - kChunkBuffer, kChunkBuffer);
+        std::swap(run, spare);
         have = kChunkBuffer + ReadRun(files.Input(), run + kChunkBuffer, capacity - kChunkBuffer, inFile);
     }
+    if (writer != nullptr && !writer->Wait()) Fail("FileCrypt ERROR: Cannot write File ", outFile);
     if (have > 0) {
         const std::size_t whole = (have - 1) / kChunkBuffer * kChunkBuffer;
-        if (whole > 0) decryptAndWrite(whole);
+        if (whole > 0) {
+            decrypt(whole);
+            WriteOrFail(files, run, static_cast<std::int32_t>(whole), outFile);
+        }
         unsigned char* last = run + whole;
         auto count = static_cast<std::int32_t>(have - whole);
         cipher.Decrypt(last, last, count);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "fileio/background_writer.h"
 #include "fileio/file_identity.h"
 #include "fileio/file_streams.h"
 #include "cipher/rc4.h"
@@ -40,17 +41,20 @@ void CryptFile(const char* inFile, const char* outFile, const char* keyText) {
     if (!files.OpenInput(inFile)) Fail("Unable to open input file ", inFile);
     if (!files.OpenOutput(outFile)) Fail("Unable to open output file ", outFile);
 
-    // Runs of whole chunks are read, enciphered in place and written at once.
-    // Each chunk takes one key stream byte more than it has (the format's
+    // Runs of whole chunks are read, enciphered in place and written at once,
+    // each in the background while the next is read and enciphered. Each
+    // chunk takes one key stream byte more than it has (the format's
     // stride); the byte is drawn and dropped.
     constexpr std::size_t kRun = 682 * kChunkLength;
-    std::unique_ptr<unsigned char[]> storage(new unsigned char[kRun]);
-    unsigned char* const run = storage.get();
+    std::unique_ptr<unsigned char[]> storage(new unsigned char[2 * kRun]);
     Rc4State state;
-    // The state gives the key stream away, and so does the run once
+    // The state gives the key stream away, and so do the runs once
     // enciphered bytes were XORed into known plaintext.
     ScopedWipe wipeState(state);
-    ScopedWipe wipeRun(run, kRun);
+    ScopedWipe wipeRuns(storage.get(), 2 * kRun);
+    unsigned char* run = storage.get();
+    unsigned char* spare = run + kRun;
+    std::unique_ptr<CBackgroundWriter> writer;
     Rc4Setup(reinterpret_cast<const unsigned char*>(keyText), keyLength, state);
     for (;;) {
         files.Input().read(reinterpret_cast<char*>(run), static_cast<std::streamsize>(kRun));
@@ -63,9 +67,20 @@ void CryptFile(const char* inFile, const char* outFile, const char* keyText) {
             unsigned char dropped = 0;
             Rc4Crypt(&dropped, 1, state);
         }
-        if (!files.Write(run, static_cast<std::int32_t>(got))) Fail("Unable to write output file ", outFile);
-        if (got < kRun) break;
+        if (got < kRun) {
+            if (writer != nullptr && !writer->Wait()) Fail("Unable to write output file ", outFile);
+            if (!files.Write(run, static_cast<std::int32_t>(got))) Fail("Unable to write output file ", outFile);
+            break;
+        }
+        if (writer == nullptr) {
+            writer = std::make_unique<CBackgroundWriter>([&files](const unsigned char* data, std::size_t length) {
+                return files.Write(data, static_cast<std::int32_t>(length));
+            });
+        }
+        if (!writer->Submit(run, got)) Fail("Unable to write output file ", outFile);
+        std::swap(run, spare);
     }
+    if (writer != nullptr && !writer->Wait()) Fail("Unable to write output file ", outFile);
     if (!files.CloseOutput()) Fail("Unable to write output file ", outFile);
 }
 

@@ -78,12 +78,14 @@ std::vector<FileCall> FileCalls(Ciphers& ciphers) {
 TEST(ReplacingOutput, AWriteFailurePartWayLeavesTheEarlierOutputAndNoTemporaryFile) {
     TempDir dir;
     Ciphers ciphers;
-    const Bytes plain = Pattern(300000, 3);
+    // Three runs of the file loops: the later ones are written in the background.
+    const Bytes plain = Pattern(800000, 3);
     const Bytes earlier = Pattern(5000, 4);
     WriteFile(dir / "plain", plain);
     for (const FileCall& call : FileCalls(ciphers)) {
-        // Before the header, inside it, at the first and in a later buffer.
-        for (std::int64_t limit : {0, 10, 65535, 65536, 200001}) {
+        // Before the header, inside it, at the first and in a later buffer,
+        // in the second run and in the third.
+        for (std::int64_t limit : {0, 10, 65535, 65536, 200001, 300000, 600000}) {
             WriteFile(dir / "out", earlier);
             {
                 WriteLimit cap(limit);
@@ -105,13 +107,16 @@ TEST(ReplacingOutput, AWriteFailurePartWayLeavesTheEarlierOutputAndNoTemporaryFi
     // Decryption that fails part way, through the block file's own loop.
     IBlockCipher& cipher = ciphers.Use({Kind::kRijndael, 1, 2, 16, 16}, Bytes{'k'});
     cipher.EncryptFile((dir / "plain").c_str(), (dir / "enc").c_str());
-    WriteFile(dir / "out", earlier);
-    {
-        WriteLimit cap(100000);
-        EXPECT_EQ(ErrorOf([&] { cipher.DecryptFile((dir / "enc").c_str(), (dir / "out").c_str()); }),
-                  "FileCrypt ERROR: Cannot write File " + (dir / "out") + "!");
+    for (std::int64_t limit : {100000, 400000, 700000}) {
+        WriteFile(dir / "out", earlier);
+        {
+            WriteLimit cap(limit);
+            EXPECT_EQ(ErrorOf([&] { cipher.DecryptFile((dir / "enc").c_str(), (dir / "out").c_str()); }),
+                      "FileCrypt ERROR: Cannot write File " + (dir / "out") + "!")
+                << limit;
+        }
+        EXPECT_TRUE(ReadFile(dir / "out") == earlier) << limit;
     }
-    EXPECT_TRUE(ReadFile(dir / "out") == earlier);
     EXPECT_EQ(Others(dir, {"plain", "enc", "out"}), std::vector<std::string>{});
 }
 
