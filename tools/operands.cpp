@@ -10,7 +10,8 @@
 namespace mg::tool {
 namespace {
 
-std::string Decode(const std::string& text, const std::string& format, const std::string& where) {
+// Raw text is handed on, not copied: it may be a large file read whole.
+std::string Decode(std::string text, const std::string& format, const std::string& where) {
     if (format == "raw") return text;
     std::optional<std::string> bytes;
     if (format == "hex") {

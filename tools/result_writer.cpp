@@ -1,6 +1,7 @@
 #include "tools/result_writer.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "tools/codec.h"
 #include "tools/files.h"
@@ -67,9 +68,14 @@ void ResultWriter::Emit(const std::string& text) {
     }
 }
 
-void ResultWriter::Write(const std::string& bytes) {
-    std::string out = Encode(bytes);
+void ResultWriter::Write(std::string bytes) {
+    // A raw result, possibly a large value, goes out without another copy.
+    std::string out = m_eFormat == Format::Raw ? std::move(bytes) : Encode(bytes);
     if (m_eFormat == Format::Raw && m_bToTerminal) out += '\n';
+    if (m_sPath != "-" && m_sPending.empty()) {
+        m_sPending = std::move(out);
+        return;
+    }
     Emit(out);
 }
 

@@ -27,7 +27,7 @@ public:
     static std::vector<OptionInfo> Options(Format screenDefault);
     static Format ParseFormat(const std::string& text);
 
-    void Write(const std::string& bytes);      // one result
+    void Write(std::string bytes);             // one result (raw: moved, not copied)
     void WriteLine(const std::string& bytes);  // one of many results, one per line
     void WriteText(const std::string& text);   // a line of text, as it is
     void Finish();                             // writes the file of --out
