@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "fileio/background_writer.h"
+#include "fileio/background_task.h"
 #include "fileio/file_identity.h"
 #include "fileio/file_streams.h"
 #include "cpu/secure_wipe.h"
@@ -45,11 +45,12 @@ std::size_t ReadRun(std::istream& in, unsigned char* to, std::size_t want, const
     return static_cast<std::size_t>(in.gcount());
 }
 
-// The writer for the runs of one file: the output's own Write, on a thread.
-std::unique_ptr<CBackgroundWriter> StartWriter(CFileStreams& files) {
-    return std::make_unique<CBackgroundWriter>([&files](const unsigned char* data, std::size_t length) {
-        return files.Write(data, static_cast<std::int32_t>(length));
-    });
+// Writes one run with the output's own Write, on the writer's thread; the
+// writer is started with the first run of a file longer than one.
+bool WriteBehind(std::unique_ptr<CBackgroundTask>& writer, CFileStreams& files, const unsigned char* data,
+                 std::size_t length) {
+    if (writer == nullptr) writer = std::make_unique<CBackgroundTask>();
+    return writer->Submit([&files, data, length] { return files.Write(data, static_cast<std::int32_t>(length)); });
 }
 
 void WriteOrFail(CFileStreams& files, const unsigned char* data, std::int32_t length, const char* outFile) {
@@ -146,13 +147,13 @@ void EncryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* out
         WriteOrFail(files, p, static_cast<std::int32_t>(length), outFile);
     };
     // Started once a file is longer than one run; joined before the runs go.
-    std::unique_ptr<CBackgroundWriter> writer;
+    std::unique_ptr<CBackgroundTask> writer;
 
     std::size_t have = ReadRun(files.Input(), run, capacity, inFile);
     while (have == capacity) {
         encrypt(run, capacity - kChunkBuffer, step);
-        if (writer == nullptr) writer = StartWriter(files);
-        if (!writer->Submit(run, capacity - kChunkBuffer)) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+        if (!WriteBehind(writer, files, run, capacity - kChunkBuffer))
+            Fail("FileCrypt ERROR: Cannot write File ", outFile);
         // The chunk read ahead starts the other run, which the writer is done with.
         std::memcpy(spare, run + capacity - kChunkBuffer, kChunkBuffer);
         std::swap(run, spare);
@@ -222,13 +223,13 @@ void DecryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* out
             cipher.Decrypt(run + at, run + at, n);
         }
     };
-    std::unique_ptr<CBackgroundWriter> writer;
+    std::unique_ptr<CBackgroundTask> writer;
 
     std::size_t have = ReadRun(files.Input(), run, capacity, inFile);
     while (have == capacity) {
         decrypt(capacity - kChunkBuffer);
-        if (writer == nullptr) writer = StartWriter(files);
-        if (!writer->Submit(run, capacity - kChunkBuffer)) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+        if (!WriteBehind(writer, files, run, capacity - kChunkBuffer))
+            Fail("FileCrypt ERROR: Cannot write File ", outFile);
         std::memcpy(spare, run + capacity - kChunkBuffer, kChunkBuffer);
         std::swap(run, spare);
         have = kChunkBuffer + ReadRun(files.Input(), run + kChunkBuffer, capacity - kChunkBuffer, inFile);

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "fileio/background_writer.h"
+#include "fileio/background_task.h"
 #include "fileio/file_identity.h"
 #include "fileio/file_streams.h"
 #include "cipher/rc4.h"
@@ -54,7 +54,7 @@ void CryptFile(const char* inFile, const char* outFile, const char* keyText) {
     ScopedWipe wipeRuns(storage.get(), 2 * kRun);
     unsigned char* run = storage.get();
     unsigned char* spare = run + kRun;
-    std::unique_ptr<CBackgroundWriter> writer;
+    std::unique_ptr<CBackgroundTask> writer;
     Rc4Setup(reinterpret_cast<const unsigned char*>(keyText), keyLength, state);
     for (;;) {
         files.Input().read(reinterpret_cast<char*>(run), static_cast<std::streamsize>(kRun));
@@ -72,12 +72,10 @@ void CryptFile(const char* inFile, const char* outFile, const char* keyText) {
             if (!files.Write(run, static_cast<std::int32_t>(got))) Fail("Unable to write output file ", outFile);
             break;
         }
-        if (writer == nullptr) {
-            writer = std::make_unique<CBackgroundWriter>([&files](const unsigned char* data, std::size_t length) {
-                return files.Write(data, static_cast<std::int32_t>(length));
-            });
-        }
-        if (!writer->Submit(run, got)) Fail("Unable to write output file ", outFile);
+        if (writer == nullptr) writer = std::make_unique<CBackgroundTask>();
+        const unsigned char* data = run;
+        if (!writer->Submit([&files, data, got] { return files.Write(data, static_cast<std::int32_t>(got)); }))
+            Fail("Unable to write output file ", outFile);
         std::swap(run, spare);
     }
     if (writer != nullptr && !writer->Wait()) Fail("Unable to write output file ", outFile);

@@ -1,9 +1,13 @@
 #include "digest/message_digest.h"
 
+#include <cstddef>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
+
+#include "fileio/background_task.h"
 
 
 namespace mg {
@@ -21,28 +25,44 @@ namespace {
 }  // namespace
 
 void IMessageDigest::DigestFile(const std::string& name, unsigned char* out) {
-    // Large reads straight into one buffer, which the digest takes as it is:
-    // the stream needs no buffer of its own (set before the file is opened;
-    // some runtimes ignore it afterwards).
+    // Large reads straight into two buffers, which the digest takes as they
+    // are: while it digests one, the next part of the file is read into the
+    // other on a thread of its own. The stream needs no buffer of its own
+    // (set before the file is opened; some runtimes ignore it afterwards).
     constexpr std::size_t kRead = 256 * 1024;
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kRead]);
+    std::unique_ptr<unsigned char[]> buffers(new unsigned char[2 * kRead]);
     std::ifstream in;
     in.rdbuf()->pubsetbuf(nullptr, 0);
     in.open(name, std::ios::in | std::ios::binary);
     if (!in) ThrowFileError("Cannot open File ", name);
+    auto readInto = [&in](unsigned char* to, std::size_t& got) {
+        in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(kRead));
+        got = static_cast<std::size_t>(in.gcount());
+        return !in.bad();
+    };
 
     Reset();
-    for (;;) {
-        in.read(reinterpret_cast<char*>(buffer.get()), static_cast<std::streamsize>(kRead));
-        if (in.bad()) ThrowFileError("Cannot read File ", name);
-        const auto got = static_cast<std::int32_t>(in.gcount());
-        if (got > 0) AddData(buffer.get(), got);
-        if (!in) break;
+    unsigned char* current = buffers.get();
+    unsigned char* next = current + kRead;
+    std::size_t got = 0;
+    if (!readInto(current, got)) ThrowFileError("Cannot read File ", name);
+    // Started for a file longer than one read; joined before the buffers go.
+    std::unique_ptr<CBackgroundTask> reader;
+    while (got == kRead) {
+        std::size_t gotNext = 0;
+        if (reader == nullptr) reader = std::make_unique<CBackgroundTask>();
+        reader->Submit([&readInto, next, &gotNext] { return readInto(next, gotNext); });
+        AddData(current, static_cast<std::int32_t>(got));
+        if (!reader->Wait()) ThrowFileError("Cannot read File ", name);
+        std::swap(current, next);
+        got = gotNext;
     }
+    if (got > 0) AddData(current, static_cast<std::int32_t>(got));
+    reader.reset();
     in.close();
 
     // An empty file is the empty message, not a lack of data.
-    if (!m_bDataAdded) AddData(buffer.get(), 0);
+    if (!m_bDataAdded) AddData(current, 0);
     FinalDigest(out);
 }
 

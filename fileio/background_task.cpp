@@ -1,12 +1,12 @@
-#include "fileio/background_writer.h"
+#include "fileio/background_task.h"
 
 #include <utility>
 
 namespace mg {
 
-CBackgroundWriter::CBackgroundWriter(WriteFn write) : m_write(std::move(write)), m_thread([this] { Run(); }) {}
+CBackgroundTask::CBackgroundTask() : m_thread([this] { Run(); }) {}
 
-CBackgroundWriter::~CBackgroundWriter() {
+CBackgroundTask::~CBackgroundTask() {
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_bPending; });
@@ -16,34 +16,37 @@ CBackgroundWriter::~CBackgroundWriter() {
     m_thread.join();
 }
 
-bool CBackgroundWriter::Submit(const unsigned char* data, std::size_t length) {
+bool CBackgroundTask::Submit(Task task) {
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_bPending; });
         if (m_bFailed) return false;
-        m_pData = data;
-        m_nLength = length;
+        m_task = std::move(task);
         m_bPending = true;
     }
     m_changed.notify_all();
     return true;
 }
 
-bool CBackgroundWriter::Wait() {
+bool CBackgroundTask::Wait() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_bPending; });
     return !m_bFailed;
 }
 
-void CBackgroundWriter::Run() {
+void CBackgroundTask::Run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return m_bPending || m_bStop; });
         if (!m_bPending) return;
-        const unsigned char* data = m_pData;
-        const std::size_t length = m_nLength;
+        Task task = std::move(m_task);
         lock.unlock();
-        const bool ok = m_write(data, length);
+        bool ok = false;
+        try {
+            ok = task();
+        } catch (...) {
+            // A task that throws has failed; the exception cannot cross threads.
+        }
         lock.lock();
         if (!ok) m_bFailed = true;
         m_bPending = false;
