@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <type_traits>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -40,6 +39,10 @@ using hostsim::Host;
 using hostsim::Value;
 
 constexpr std::size_t kFileBytes = std::size_t{256} << 20;
+constexpr std::size_t kLargeValueBytes = std::size_t{64} << 20;
+// The in-memory references run on buffers of this size.
+constexpr std::size_t kCoreBytes = std::size_t{1} << 20;
+constexpr std::size_t kDiskBytes = std::size_t{1} << 20;
 const std::string kKey(32, 'k');
 
 // One substitute host for the whole run, loaded on first use.
@@ -200,8 +203,6 @@ void AddInMemoryRows()
 // time. The goal: half the core's speed for the same cipher and mode.
 void AddLargeValueRows()
 {
-    const std::size_t n = std::size_t{64} << 20;
-    const std::size_t m = 1024 * 1024;
     const struct {
         const char* row;
         std::vector<Value> settings;
@@ -213,13 +214,13 @@ void AddLargeValueRows()
     for (const auto& r : rows) {
         auto arguments = std::make_shared<std::vector<Value>>();
         std::vector<Value> settings = r.settings;
-        Declare(r.row, kLibrary, Unit::kBytes, static_cast<double>(n), false);
+        Declare(r.row, kLibrary, Unit::kBytes, static_cast<double>(kLargeValueBytes), false);
         benchmark::RegisterBenchmark((std::string(r.row) + "/" + kLibrary).c_str(),
-                                     [arguments, settings, n](benchmark::State& state) {
+                                     [arguments, settings](benchmark::State& state) {
             if (arguments->empty()) {
-                std::string value(n, '\0');
-                for (std::size_t at = 0; at < n; at += kMaxBuffer)
-                    std::memcpy(value.data() + at, Input(), std::min(kMaxBuffer, n - at));
+                std::string value(kLargeValueBytes, '\0');
+                for (std::size_t at = 0; at < kLargeValueBytes; at += kMaxBuffer)
+                    std::memcpy(value.data() + at, Input(), std::min(kMaxBuffer, kLargeValueBytes - at));
                 arguments->push_back(Value::Of(std::move(value)));
                 arguments->push_back(Value::Of(kKey));
                 arguments->insert(arguments->end(), settings.begin(), settings.end());
@@ -232,20 +233,20 @@ void AddLargeValueRows()
                 }
                 benchmark::DoNotOptimize(result.value.bytes.data());
             }
-            state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(n));
+            state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kLargeValueBytes));
         });
         const std::int32_t keySize = r.keySize, blockSize = r.blockSize;
         auto c = std::make_shared<CRijndael>();
         c->Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), keySize, nullptr, blockSize, keySize, 0, 0);
-        AddBytes(r.row, "ref-core", m, [c, m] { c->Encrypt(Input(), Output(), static_cast<std::int32_t>(m)); });
+        AddBytes(r.row, "ref-core", kCoreBytes, [c] { c->Encrypt(Input(), Output(), static_cast<std::int32_t>(kCoreBytes)); });
         SetTarget(r.row, 0.5, "ref-core");
         // What any host's copies cost without the library: the value into a
         // fresh zeroed block and back out into a fresh string (in the JSON).
-        AddBytes(r.row, "ref-host-copies", n, [n] {
-            static const std::string value(n, 'v');
-            std::unique_ptr<char, decltype(&std::free)> block(static_cast<char*>(std::calloc(n + 2, 1)), &std::free);
-            std::memcpy(block.get() + 2, value.data(), n);
-            std::string out(block.get() + 2, n);
+        AddBytes(r.row, "ref-host-copies", kLargeValueBytes, [] {
+            static const std::string value(kLargeValueBytes, 'v');
+            std::unique_ptr<char, decltype(&std::free)> block(static_cast<char*>(std::calloc(kLargeValueBytes + 2, 1)), &std::free);
+            std::memcpy(block.get() + 2, value.data(), kLargeValueBytes);
+            std::string out(block.get() + 2, kLargeValueBytes);
             benchmark::DoNotOptimize(out.data());
         });
     }
@@ -324,47 +325,47 @@ struct FileCipher {
     std::function<std::function<void(bool)>()> makeCore;  // the work on 1 MiB, encrypt or decrypt
 };
 
+// The core of an 8-byte-block cipher in ECB, made with the file rows.
+template <class Cipher>
+std::function<void(bool)> EightByteCore()
+{
+    auto c = std::make_shared<Cipher>();
+    c->Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), 16, nullptr, 0, 0);
+    return [c](bool decrypt) {
+        if (decrypt)
+            c->Decrypt(Input(), Output(), static_cast<std::int32_t>(kCoreBytes));
+        else
+            c->Encrypt(Input(), Output(), static_cast<std::int32_t>(kCoreBytes));
+    };
+}
+
 std::vector<FileCipher> FileCiphers()
 {
-    const std::size_t m = 1024 * 1024;
-    auto rijndael = [m](std::int32_t keySize, std::int32_t blockSize) {
-        return [m, keySize, blockSize]() -> std::function<void(bool)> {
+    auto rijndael = [](std::int32_t keySize, std::int32_t blockSize) {
+        return [keySize, blockSize]() -> std::function<void(bool)> {
             auto c = std::make_shared<CRijndael>();
             c->Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), keySize, nullptr, blockSize, keySize, 0, 0);
-            return [c, m](bool decrypt) {
+            return [c](bool decrypt) {
                 if (decrypt)
-                    c->Decrypt(Input(), Output(), static_cast<std::int32_t>(m));
+                    c->Decrypt(Input(), Output(), static_cast<std::int32_t>(kCoreBytes));
                 else
-                    c->Encrypt(Input(), Output(), static_cast<std::int32_t>(m));
+                    c->Encrypt(Input(), Output(), static_cast<std::int32_t>(kCoreBytes));
             };
         };
     };
-    auto eightByte = [m](auto tag) {
-        return [m, tag]() -> std::function<void(bool)> {
-            using Cipher = typename decltype(tag)::type;
-            auto c = std::make_shared<Cipher>();
-            c->Initialize(reinterpret_cast<const unsigned char*>(kKey.data()), 16, nullptr, 0, 0);
-            return [c, m](bool decrypt) {
-                if (decrypt)
-                    c->Decrypt(Input(), Output(), static_cast<std::int32_t>(m));
-                else
-                    c->Encrypt(Input(), Output(), static_cast<std::int32_t>(m));
-            };
-        };
-    };
-    auto rc4 = [m]() -> std::function<void(bool)> {
+    auto rc4 = []() -> std::function<void(bool)> {
         auto state = std::make_shared<Rc4State>();
         Rc4Setup(reinterpret_cast<const unsigned char*>(kKey.data()), 32, *state);
-        return [state, m](bool) {
-            std::memcpy(Output(), Input(), m);
-            Rc4Crypt(Output(), static_cast<std::int32_t>(m), *state);
+        return [state](bool) {
+            std::memcpy(Output(), Input(), kCoreBytes);
+            Rc4Crypt(Output(), static_cast<std::int32_t>(kCoreBytes), *state);
         };
     };
     return {
         {"", {}, rijndael(32, 32)},
         {" AES-128 ECB", {Value::Int(0), Value::Int(0), Value::Int(0), Value::Int(16), Value::Int(16)}, rijndael(16, 16)},
-        {" Blowfish ECB", {Value::Int(4), Value::Int(0)}, eightByte(std::type_identity<CBlowfish>())},
-        {" TEA ECB", {Value::Int(8), Value::Int(0)}, eightByte(std::type_identity<CTea>())},
+        {" Blowfish ECB", {Value::Int(4), Value::Int(0)}, EightByteCore<CBlowfish>},
+        {" TEA ECB", {Value::Int(8), Value::Int(0)}, EightByteCore<CTea>},
         {" RC4", {Value::Int(1024)}, rc4},
     };
 }
@@ -391,7 +392,6 @@ void CopyFile(const std::string& from, const std::string& to, bool write)
 void AddFileRows()
 {
     const std::size_t n = kFileBytes;
-    const std::size_t m = 1024 * 1024;
     // ENCRYPTFILE and DECRYPTFILE for every cipher; the goal is the smaller of
     // the plain copy and the cipher's in-memory speed. The file rows and their
     // copy and read count the clock: the output is written on a second thread.
@@ -418,7 +418,7 @@ void AddFileRows()
         });
         for (const std::string& row : {encryptRow, decryptRow}) {
             const bool decrypt = row[0] == 'D';
-            AddBytes(row, "ref-core", m, [core = cipher.makeCore(), decrypt] { core(decrypt); });
+            AddBytes(row, "ref-core", kCoreBytes, [core = cipher.makeCore(), decrypt] { core(decrypt); });
             AddBytes(
                 row, "ref-copy", n, [] { const std::string in = BigFile(); CopyFile(in, Sibling(in, ".copy"), true); }, true);
             SetTarget(row, 0.8, std::vector<std::string>{"ref-copy", "ref-core"});
@@ -437,12 +437,12 @@ void AddFileRows()
             return std::make_unique<PreparedCall>("HASHFILE", std::vector<Value>{Value::Of(BigFile()), Value::Int(type)});
         });
         auto sha = std::make_shared<CSHA>(h.method);
-        AddBytes(h.row, "ref-core", m, [sha, m] { CoreHash(*sha, Input(), m, Output()); });
+        AddBytes(h.row, "ref-core", kCoreBytes, [sha] { CoreHash(*sha, Input(), kCoreBytes, Output()); });
     }
     AddCallRow("CRCFILE 256 MiB", Unit::kBytes, n, true,
                [] { return std::make_unique<PreparedCall>("CRCFILE", std::vector<Value>{Value::Of(BigFile())}); });
-    AddBytes("CRCFILE 256 MiB", "ref-core", m,
-             [m] { benchmark::DoNotOptimize(Crc32Buffer(Input(), static_cast<std::uint32_t>(m))); });
+    AddBytes("CRCFILE 256 MiB", "ref-core", kCoreBytes,
+             [] { benchmark::DoNotOptimize(Crc32Buffer(Input(), static_cast<std::uint32_t>(kCoreBytes))); });
     for (const char* row : {"HASHFILE 256 MiB", "HASHFILE 256 MiB SHA-256", "CRCFILE 256 MiB"}) {
         AddBytes(row, "ref-read", n, [] { CopyFile(BigFile(), "", false); }, true);
         SetTarget(row, 0.8, std::vector<std::string>{"ref-read", "ref-core"});
@@ -451,17 +451,16 @@ void AddFileRows()
     // What the flush before the rename costs (docs/reliability.md): 1 MiB
     // encrypted into a folder on a disk, in wall time, against writing the
     // same bytes there without a flush, as the output was written before.
-    const std::size_t d = 1024 * 1024;
-    AddCallRow("ENCRYPTFILE 1 MiB to disk", Unit::kBytes, d, true, [d] {
-        const std::string in = DiskFile("mg-bench-1M.bin", d);
+    AddCallRow("ENCRYPTFILE 1 MiB to disk", Unit::kBytes, kDiskBytes, true, [] {
+        const std::string in = DiskFile("mg-bench-1M.bin", kDiskBytes);
         return std::make_unique<PreparedCall>(
             "ENCRYPTFILE", std::vector<Value>{Value::Of(in), Value::Of(Sibling(in, ".enc")), Value::Of(kKey)});
     });
     AddBytes(
-        "ENCRYPTFILE 1 MiB to disk", "ref-unflushed-write", d,
-        [d] {
-            std::ofstream out(DiskFile("mg-bench-1M.bin", d) + ".plain", std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(Input()), static_cast<std::streamsize>(d + 32));
+        "ENCRYPTFILE 1 MiB to disk", "ref-unflushed-write", kDiskBytes,
+        [] {
+            std::ofstream out(DiskFile("mg-bench-1M.bin", kDiskBytes) + ".plain", std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(Input()), static_cast<std::streamsize>(kDiskBytes + 32));
         },
         true);
 
