@@ -1,12 +1,21 @@
 #include "fileio/background_task.h"
 
+#include <system_error>
 #include <utility>
 
 namespace mg {
 
-CBackgroundTask::CBackgroundTask() : m_thread([this] { Run(); }) {}
+CBackgroundTask::CBackgroundTask() {
+    try {
+        m_thread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a process at its limit): the tasks run on the
+        // caller's thread, slower but with the same result.
+    }
+}
 
 CBackgroundTask::~CBackgroundTask() {
+    if (!m_thread.joinable()) return;
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_bPending; });
@@ -17,6 +26,16 @@ CBackgroundTask::~CBackgroundTask() {
 }
 
 bool CBackgroundTask::Submit(Task task) {
+    if (!m_thread.joinable()) {
+        if (m_bFailed) return false;
+        bool ok = false;
+        try {
+            ok = task();
+        } catch (...) {
+        }
+        m_bFailed = !ok;
+        return true;
+    }
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_bPending; });
@@ -29,6 +48,7 @@ bool CBackgroundTask::Submit(Task task) {
 }
 
 bool CBackgroundTask::Wait() {
+    if (!m_thread.joinable()) return !m_bFailed;
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_bPending; });
     return !m_bFailed;
