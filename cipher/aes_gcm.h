@@ -41,8 +41,9 @@ public:
     // Wipes the key schedule and the hash key; Initialize is needed again.
     void Clear();
 
-    // Caps the tier (0 portable, 1 AES-NI with PCLMULQDQ, 3 VAES with
-    // VPCLMULQDQ) from the next Initialize on; MG_PORTABLE overrides.
+    // Caps the tier (0 portable, 1 AES-NI with PCLMULQDQ, 2 VAES with
+    // VPCLMULQDQ on 256-bit registers, 3 the same on 512-bit registers)
+    // from the next Initialize on; MG_PORTABLE overrides.
     void SetAccelLimit(std::int32_t level) { m_iAccelLimit = level; }
     std::int32_t Accel() const { return m_iAccel; }
 

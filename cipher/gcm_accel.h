@@ -1,7 +1,8 @@
 // AES-GCM on the AES and carry-less multiplication instructions: counter-mode
 // encryption and GHASH over several blocks per step, the hash of each group
 // folded with one reduction (tier 1: AES-NI and PCLMULQDQ on 128-bit
-// registers; tier 3: VAES and VPCLMULQDQ on 512-bit registers).
+// registers; tier 2: VAES and VPCLMULQDQ on 256-bit registers with AVX2;
+// tier 3: the same on 512-bit registers).
 #ifndef MG_CIPHER_GCM_ACCEL_H
 #define MG_CIPHER_GCM_ACCEL_H
 

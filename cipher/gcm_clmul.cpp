@@ -1,4 +1,5 @@
-// AES-GCM on AES-NI with PCLMULQDQ and on VAES with VPCLMULQDQ; see
+// AES-GCM on AES-NI with PCLMULQDQ and on VAES with VPCLMULQDQ (256-bit
+// registers with AVX2, 512-bit ones with AVX-512); see
 // cipher/gcm_accel.h. Values live in registers with the block's bytes
 // reversed: the counter then sits in the lowest 32-bit lane, and GHASH's
 // reflected polynomials become 128-bit integers whose product, shifted left
@@ -39,6 +40,7 @@ namespace {
 #define MG_CLMUL __attribute__((target("aes,pclmul,sse4.1,ssse3")))
 #define MG_VCLMUL \
     __attribute__((target("aes,pclmul,sse4.1,ssse3,avx,avx2,avx512f,avx512bw,vaes,vpclmulqdq")))
+#define MG_VCLMUL256 __attribute__((target("aes,pclmul,sse4.1,ssse3,avx,avx2,vaes,vpclmulqdq")))
 
 using RoundKeys = const unsigned char (*)[32];
 
@@ -46,12 +48,14 @@ using RoundKeys = const unsigned char (*)[32];
 // hash key powers and the three product sums.
 #if defined(__x86_64__)
 constexpr std::size_t kGroup = 8;
+constexpr int kYmmRegs = 8;   // 16 blocks
 constexpr int kWideRegs = 8;  // 32 blocks
 #else
 constexpr std::size_t kGroup = 4;
+constexpr int kYmmRegs = 2;   // 4 blocks
 constexpr int kWideRegs = 2;  // 8 blocks
 #endif
-static_assert(kGroup <= kPowers && 4 * kWideRegs <= kPowers);
+static_assert(kGroup <= kPowers && 2 * kYmmRegs <= kPowers && 4 * kWideRegs <= kPowers);
 
 MG_CLMUL inline __m128i Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 MG_CLMUL inline void Store(unsigned char* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
@@ -252,6 +256,125 @@ MG_CLMUL void CryptNi(RoundKeys rk, const HashKey& hash, const unsigned char* j0
 }
 
 // ---------------------------------------------------------------------------
+// VAES and VPCLMULQDQ on 256-bit registers with AVX2 only (processors
+// without AVX-512): two blocks per register. The powers of the hash key are
+// read straight from the key rows, two adjacent rows making one register's
+// pair of factors, so that the sixteen registers hold only the counters, the
+// round key and the three sums.
+
+MG_VCLMUL256 inline __m256i Load256(const unsigned char* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+MG_VCLMUL256 inline void Store256(unsigned char* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+MG_VCLMUL256 inline __m256i Key256(const unsigned char* p) { return _mm256_broadcastsi128_si256(Load(p)); }
+MG_VCLMUL256 inline __m256i Reverse256(__m256i v)
+{
+    return _mm256_shuffle_epi8(v, _mm256_broadcastsi128_si256(_mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15)));
+}
+
+struct Product256 {
+    __m256i lo, mid, hi;
+};
+
+// Two blocks times the factors in rows `row` and row + 1.
+MG_VCLMUL256 inline void MulAdd256(Product256& p, __m256i x, const HashKey& hash, std::size_t row)
+{
+    const __m256i h = Load256(hash.powers[row]);
+    const __m256i xf = _mm256_xor_si256(x, _mm256_shuffle_epi32(x, 0x4e));
+    p.lo = _mm256_xor_si256(p.lo, _mm256_clmulepi64_epi128(x, h, 0x00));
+    p.hi = _mm256_xor_si256(p.hi, _mm256_clmulepi64_epi128(x, h, 0x11));
+    p.mid = _mm256_xor_si256(p.mid, _mm256_clmulepi64_epi128(xf, Load256(hash.folded[row]), 0x00));
+}
+
+MG_VCLMUL256 inline __m128i Lanes256(__m256i v)
+{
+    return _mm_xor_si128(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+// As ReduceWithHash: y joins on its own, times the first block's factor.
+MG_VCLMUL256 inline __m128i ReduceWithHash256(const Product256& p, __m128i y, const Factor& h)
+{
+    Product sum = {Lanes256(p.lo), Lanes256(p.mid), Lanes256(p.hi)};
+    MulAdd(sum, y, h);
+    return Reduce(sum);
+}
+
+// Q registers of two blocks, as Group does for N = 2Q. The group's first
+// counter is a multiple of 2Q (CryptVaes256 sees to it), so that the blocks'
+// counters differ from it only in the low bits: each block's first round
+// input is then one XOR of that counter, the first round key folded in, and
+// a constant, with no addition or byte reversal per register.
+template <int Rounds, int Q>
+MG_VCLMUL256 inline void GroupYmm(RoundKeys rk, const HashKey& hash, __m128i& ctr, __m128i& y,
+                                  const unsigned char* in, unsigned char* out, const unsigned char* g)
+{
+    static_assert(Q < Rounds && 2 * Q <= 256);
+    constexpr std::size_t first = kPowers - 2 * Q;
+    const __m256i start = _mm256_xor_si256(_mm256_broadcastsi128_si256(Reverse(Counter(ctr, 1))), Key256(rk[0]));
+    __m256i x[Q];
+#pragma GCC unroll 8
+    for (int j = 0; j < Q; ++j)
+        x[j] = _mm256_xor_si256(start, _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<char>(2 * j), 0, 0, 0,
+                                                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<char>(2 * j + 1)));
+    ctr = Counter(ctr, 2 * Q);
+    Product256 p = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+#pragma GCC unroll 14
+    for (int r = 1; r < Rounds; ++r) {
+        const __m256i k = Key256(rk[r]);
+#pragma GCC unroll 8
+        for (int j = 0; j < Q; ++j) x[j] = _mm256_aesenc_epi128(x[j], k);
+        if (g != nullptr && r <= Q) {
+            const int j = r - 1;
+            MulAdd256(p, Reverse256(Load256(g + 32 * j)), hash, first + 2 * static_cast<std::size_t>(j));
+        }
+    }
+    const __m256i kl = Key256(rk[Rounds]);
+#pragma GCC unroll 8
+    for (int j = 0; j < Q; ++j)
+        Store256(out + 32 * j, _mm256_xor_si256(_mm256_aesenclast_epi128(x[j], kl), Load256(in + 32 * j)));
+    if (g != nullptr) y = ReduceWithHash256(p, y, Power(hash, 2 * Q));
+}
+
+template <int Q>
+MG_VCLMUL256 inline void HashGroupYmm(const HashKey& hash, __m128i& y, const unsigned char* g)
+{
+    constexpr std::size_t first = kPowers - 2 * Q;
+    Product256 p = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+#pragma GCC unroll 8
+    for (int j = 0; j < Q; ++j) MulAdd256(p, Reverse256(Load256(g + 32 * j)), hash, first + 2 * static_cast<std::size_t>(j));
+    y = ReduceWithHash256(p, y, Power(hash, 2 * Q));
+}
+
+template <int Rounds>
+MG_VCLMUL256 void CryptVaes256(RoundKeys rk, const HashKey& hash, const unsigned char* j0, const unsigned char* aad,
+                               std::size_t aadLen, const unsigned char* in, unsigned char* out, std::size_t len,
+                               bool decrypt, unsigned char* tag)
+{
+    constexpr int Q = kYmmRegs;
+    constexpr std::size_t step = 32 * Q;
+    __m128i y = _mm_setzero_si128();
+    std::size_t hashed = 0;
+    for (; aadLen - hashed >= step; hashed += step) HashGroupYmm<Q>(hash, y, aad + hashed);
+    HashBytes(hash, y, aad + hashed, aadLen - hashed);
+    __m128i ctr = Reverse(Load(j0));
+    // The blocks before the first counter that is a multiple of the group
+    // take the 128-bit path, and so does all of a message too short for a
+    // group after them.
+    std::size_t done = 16 * ((0u - static_cast<std::uint32_t>(_mm_cvtsi128_si32(ctr)) - 1u) % (2 * Q));
+    if (len < done + step) done = len;
+    Run<Rounds>(rk, hash, ctr, y, in, out, done, decrypt);
+    const unsigned char* pending = nullptr;
+    for (; len - done >= step; done += step) {
+        GroupYmm<Rounds, Q>(rk, hash, ctr, y, in + done, out + done, decrypt ? in + done : pending);
+        if (!decrypt) pending = out + done;
+    }
+    if (pending != nullptr) HashGroupYmm<Q>(hash, y, pending);
+    Run<Rounds>(rk, hash, ctr, y, in + done, out + done, len - done, decrypt);
+    Finish(rk, Rounds, hash, j0, y, aadLen, len, tag);
+}
+
+// ---------------------------------------------------------------------------
 // VAES and VPCLMULQDQ: four blocks per 512-bit register.
 
 MG_VCLMUL inline __m512i Load512(const unsigned char* p) { return _mm512_loadu_si512(p); }
@@ -384,11 +507,13 @@ MG_VCLMUL void CryptVaes(RoundKeys rk, const HashKey& hash, const unsigned char*
     }
 
 MG_GCM_ENTRY(SealNi, MG_CLMUL, CryptNi)
+MG_GCM_ENTRY(SealVaes256, MG_VCLMUL256, CryptVaes256)
 MG_GCM_ENTRY(SealVaes, MG_VCLMUL, CryptVaes)
 
 #undef MG_GCM_ENTRY
 
 constexpr Kernels kNi = {PrepareNi, SealNi};
+constexpr Kernels kVaes256 = {PrepareNi, SealVaes256};
 constexpr Kernels kVaes = {PrepareNi, SealVaes};
 
 }  // namespace
@@ -400,6 +525,10 @@ const Kernels* Select(std::int32_t limit, std::int32_t* level)
     if (limit >= 3 && ni && cpu.avx2 && cpu.avx512f && cpu.avx512bw && cpu.vaes && cpu.vpclmul) {
         *level = 3;
         return &kVaes;
+    }
+    if (limit >= 2 && ni && cpu.avx2 && cpu.vaes && cpu.vpclmul) {
+        *level = 2;
+        return &kVaes256;
     }
     if (limit >= 1 && ni) {
         *level = 1;
