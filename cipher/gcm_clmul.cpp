@@ -42,7 +42,7 @@ namespace {
     __attribute__((target("aes,pclmul,sse4.1,ssse3,avx,avx2,avx512f,avx512bw,vaes,vpclmulqdq")))
 #define MG_VCLMUL256 __attribute__((target("aes,pclmul,sse4.1,ssse3,avx,avx2,vaes,vpclmulqdq")))
 
-using RoundKeys = const unsigned char (*)[32];
+using RoundKeys = const unsigned char (*)[16];
 
 // Blocks per step: as many as the registers hold beside the round key, the
 // hash key powers and the three product sums.
@@ -225,11 +225,42 @@ MG_CLMUL inline void Finish(RoundKeys rk, std::int32_t rounds, const HashKey& ha
     Store(tag, _mm_xor_si128(Reverse(y), Encipher(rk, rounds, Load(j0))));
 }
 
-MG_CLMUL void PrepareNi(const rijndael_accel::Keys& keys, std::int32_t rounds, HashKey& hash, std::size_t have,
+// SubWord of the key schedule: with the word in every column, the last
+// round's ShiftRows moves nothing and leaves SubBytes of the word.
+MG_CLMUL inline std::uint32_t SubWord(std::uint32_t w)
+{
+    const __m128i v = _mm_aesenclast_si128(_mm_set1_epi32(static_cast<int>(w)), _mm_setzero_si128());
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
+}
+
+// The key expansion of FIPS 197 on little-endian words (byte 0 lowest), so
+// that RotWord is a rotation right by 8 and the round constant goes into
+// the low byte.
+MG_CLMUL void ExpandNi(const unsigned char* key, std::size_t keyLength, KeySchedule& keys)
+{
+    const std::size_t nk = keyLength / 4, total = 4 * (nk + 7);
+    std::uint32_t w[60];
+    std::memcpy(w, key, keyLength);
+    std::uint32_t rcon = 1;
+    for (std::size_t i = nk; i < total; ++i) {
+        std::uint32_t t = w[i - 1];
+        if (i % nk == 0) {
+            t = SubWord((t >> 8) | (t << 24)) ^ rcon;
+            rcon = (rcon << 1) ^ ((rcon >> 7) * 0x11b);
+        } else if (nk == 8 && i % nk == 4) {
+            t = SubWord(t);
+        }
+        w[i] = w[i - nk] ^ t;
+    }
+    std::memcpy(keys, w, 4 * total);
+    SecureWipeObject(w);
+}
+
+MG_CLMUL void PrepareNi(const KeySchedule& keys, std::int32_t rounds, HashKey& hash, std::size_t have,
                         std::size_t want)
 {
     if (have == 0) {
-        const __m128i h = Reverse(Encipher(keys.enc, rounds, _mm_setzero_si128()));
+        const __m128i h = Reverse(Encipher(keys, rounds, _mm_setzero_si128()));
         Store(hash.powers[kPowers - 1], h);
         Store(hash.folded[kPowers - 1], Fold(h));
         have = 1;
@@ -465,6 +496,9 @@ MG_VCLMUL void CryptVaes(RoundKeys rk, const HashKey& hash, const unsigned char*
 {
     constexpr int Q = kWideRegs;
     constexpr std::size_t step = 64 * Q;
+    // A message without a whole group is the 128-bit code's, without the
+    // loading of the wide factors.
+    if (len < step && aadLen < step) return CryptNi<Rounds>(rk, hash, j0, aad, aadLen, in, out, len, decrypt, tag);
     __m512i powers[Q], folded[Q];
 #pragma GCC unroll 8
     for (int j = 0; j < Q; ++j) {
@@ -488,20 +522,20 @@ MG_VCLMUL void CryptVaes(RoundKeys rk, const HashKey& hash, const unsigned char*
 }
 
 #define MG_GCM_ENTRY(Name, Target, Body)                                                                         \
-    Target void Name(const rijndael_accel::Keys& keys, std::int32_t rounds, const HashKey& hash,                 \
+    Target void Name(const KeySchedule& keys, std::int32_t rounds, const HashKey& hash,                 \
                      const unsigned char* j0, const unsigned char* aad, std::size_t aadLen,                      \
                      const unsigned char* in, unsigned char* out, std::size_t len, bool decrypt,                 \
                      unsigned char* tag)                                                                         \
     {                                                                                                            \
         switch (rounds) {                                                                                        \
         case 10:                                                                                                 \
-            Body<10>(keys.enc, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
+            Body<10>(keys, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
             break;                                                                                               \
         case 12:                                                                                                 \
-            Body<12>(keys.enc, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
+            Body<12>(keys, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
             break;                                                                                               \
         default:                                                                                                 \
-            Body<14>(keys.enc, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
+            Body<14>(keys, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
             break;                                                                                               \
         }                                                                                                        \
     }
@@ -512,9 +546,9 @@ MG_GCM_ENTRY(SealVaes, MG_VCLMUL, CryptVaes)
 
 #undef MG_GCM_ENTRY
 
-constexpr Kernels kNi = {PrepareNi, SealNi};
-constexpr Kernels kVaes256 = {PrepareNi, SealVaes256};
-constexpr Kernels kVaes = {PrepareNi, SealVaes};
+constexpr Kernels kNi = {ExpandNi, PrepareNi, SealNi};
+constexpr Kernels kVaes256 = {ExpandNi, PrepareNi, SealVaes256};
+constexpr Kernels kVaes = {ExpandNi, PrepareNi, SealVaes};
 
 }  // namespace
 
