@@ -446,20 +446,20 @@ MG_VCLMUL inline __m128i ReduceWithHash(const Product512& p, __m128i y, const Fa
     return Reduce(sum);
 }
 
-// Q registers of four blocks, as Group does for N = 4Q.
+// Q registers of four blocks, as GroupYmm does for N = 4Q: the group's
+// first counter is a multiple of 4Q.
 template <int Rounds, int Q>
 MG_VCLMUL inline void GroupWide(RoundKeys rk, const __m512i* powers, const __m512i* folded, __m128i& ctr, __m128i& y,
                                 const unsigned char* in, unsigned char* out, const unsigned char* g)
 {
-    static_assert(Q < Rounds);
-    const __m512i base = _mm512_add_epi32(_mm512_broadcast_i32x4(ctr),
-                                          _mm512_setr_epi32(1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0));
+    static_assert(Q < Rounds && 4 * Q <= 256);
+    const __m512i start = _mm512_xor_si512(_mm512_broadcast_i32x4(Reverse(Counter(ctr, 1))), Key512(rk[0]));
     __m512i x[Q];
-    const __m512i k0 = Key512(rk[0]);
 #pragma GCC unroll 8
     for (int j = 0; j < Q; ++j) {
-        const __m512i c = _mm512_add_epi32(base, _mm512_setr_epi32(4 * j, 0, 0, 0, 4 * j, 0, 0, 0, 4 * j, 0, 0, 0, 4 * j, 0, 0, 0));
-        x[j] = _mm512_xor_si512(Reverse512(c), k0);
+        const int b = 4 * j;
+        x[j] = _mm512_xor_si512(start, _mm512_setr_epi32(0, 0, 0, b << 24, 0, 0, 0, (b + 1) << 24, 0, 0, 0, (b + 2) << 24, 0,
+                                                         0, 0, (b + 3) << 24));
     }
     ctr = Counter(ctr, 4 * Q);
     Product512 p = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
@@ -510,7 +510,11 @@ MG_VCLMUL void CryptVaes(RoundKeys rk, const HashKey& hash, const unsigned char*
     for (; aadLen - hashed >= step; hashed += step) HashGroupWide<Q>(powers, folded, y, aad + hashed);
     HashBytes(hash, y, aad + hashed, aadLen - hashed);
     __m128i ctr = Reverse(Load(j0));
-    std::size_t done = 0;
+    // As in CryptVaes256: the blocks before the first counter that is a
+    // multiple of the group take the 128-bit path.
+    std::size_t done = 16 * ((0u - static_cast<std::uint32_t>(_mm_cvtsi128_si32(ctr)) - 1u) % (4 * Q));
+    if (len < done + step) done = len;
+    Run<Rounds>(rk, hash, ctr, y, in, out, done, decrypt);
     const unsigned char* pending = nullptr;
     for (; len - done >= step; done += step) {
         GroupWide<Rounds, Q>(rk, powers, folded, ctr, y, in + done, out + done, decrypt ? in + done : pending);
