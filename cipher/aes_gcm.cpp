@@ -9,7 +9,8 @@
 namespace mg {
 
 CAesGcm::CAesGcm()
-    : m_hashKey{}, m_iPowers(0), m_pAccel(nullptr), m_iAccelLimit(IBlockCipher::kAccelBest), m_iAccel(0), m_bInitialized(false)
+    : m_iRounds(0), m_iPowers(0), m_pAccel(nullptr), m_iAccelLimit(IBlockCipher::kAccelBest), m_iAccel(0),
+      m_bInitialized(false)
 {
 }
 
@@ -17,9 +18,14 @@ CAesGcm::~CAesGcm() { Clear(); }
 
 void CAesGcm::Clear()
 {
-    m_aes.Clear();
+    m_aes.reset();  // its destructor wipes its schedule
     m_ghash.Clear();
-    SecureWipeObject(m_hashKey);
+    if (m_iRounds > 0) SecureWipe(m_roundKeys, sizeof m_roundKeys);
+    if (m_iPowers > 0) {
+        SecureWipe(m_hashKey.powers[gcm_accel::kPowers - m_iPowers], 16 * m_iPowers);
+        SecureWipe(m_hashKey.folded[gcm_accel::kPowers - m_iPowers], 16 * m_iPowers);
+    }
+    m_iRounds = 0;
     m_iPowers = 0;
     m_bInitialized = false;
 }
@@ -29,23 +35,20 @@ void CAesGcm::Initialize(const unsigned char* key, std::size_t keyLength)
     if (!IsKeySize(keyLength)) throw std::invalid_argument("AES-GCM key must be 16, 24 or 32 bytes");
     if (m_bInitialized) Clear();
     m_pAccel = gcm_accel::Select(m_iAccelLimit, &m_iAccel);
-    // The accelerated kernels read the round keys the AES instructions use,
-    // which the Rijndael object lays out only on a tier of its own above 0.
-    m_aes.SetAccelLimit(m_pAccel != nullptr ? m_iAccel : IBlockCipher::kAccelPortable);
-    m_aes.Initialize(key, static_cast<std::int32_t>(keyLength), nullptr, static_cast<std::int32_t>(keyLength), 16,
-                     IBlockCipher::kModeEcb, IBlockCipher::kPadZeros);
-    if (m_pAccel != nullptr && m_aes.Accel() == 0) {
-        m_pAccel = nullptr;
-        m_iAccel = 0;
-    }
     if (m_pAccel != nullptr) {
+        m_iRounds = static_cast<std::int32_t>(keyLength / 4 + 6);
+        m_pAccel->expand(key, keyLength, m_roundKeys);
         // H alone: a short message, the usual case of a call, needs no more.
-        m_pAccel->prepare(m_aes.AccelKeys(), m_aes.Rounds(), m_hashKey, 0, 1);
+        m_pAccel->prepare(m_roundKeys, m_iRounds, m_hashKey, 0, 1);
         m_iPowers = 1;
     } else {
+        m_aes.emplace();
+        m_aes->SetAccelLimit(IBlockCipher::kAccelPortable);
+        m_aes->Initialize(key, static_cast<std::int32_t>(keyLength), nullptr, static_cast<std::int32_t>(keyLength),
+                          16, IBlockCipher::kModeEcb, IBlockCipher::kPadZeros);
         unsigned char h[16] = {};
         ScopedWipe wipeH(h);
-        m_aes.Encrypt(h, h, 16);
+        m_aes->Encrypt(h, h, 16);
         m_ghash.SetKey(h);
     }
     m_bInitialized = true;
@@ -62,10 +65,10 @@ void CAesGcm::Crypt(const unsigned char* nonce, const unsigned char* aad, std::s
     if (m_pAccel != nullptr) {
         const std::size_t blocks = ((aadLen > len ? aadLen : len) + 15) / 16;
         if (blocks > m_iPowers && m_iPowers < gcm_accel::kPowers) {
-            m_pAccel->prepare(m_aes.AccelKeys(), m_aes.Rounds(), m_hashKey, m_iPowers, blocks);
+            m_pAccel->prepare(m_roundKeys, m_iRounds, m_hashKey, m_iPowers, blocks);
             m_iPowers = blocks < gcm_accel::kPowers ? blocks : gcm_accel::kPowers;
         }
-        m_pAccel->crypt(m_aes.AccelKeys(), m_aes.Rounds(), m_hashKey, j0, aad, aadLen, in, out, len, decrypt, tag);
+        m_pAccel->crypt(m_roundKeys, m_iRounds, m_hashKey, j0, aad, aadLen, in, out, len, decrypt, tag);
     } else {
         CryptPortable(j0, aad, aadLen, in, len, out, decrypt, tag);
     }
@@ -88,7 +91,7 @@ void CAesGcm::CryptPortable(const unsigned char* j0, const unsigned char* aad, s
             std::memcpy(stream + b, j0, 12);
             StoreBe32(stream + b + 12, counter);
         }
-        m_aes.Encrypt(stream, stream, static_cast<std::int32_t>(padded));
+        m_aes->Encrypt(stream, stream, static_cast<std::int32_t>(padded));
         if (decrypt) m_ghash.Update(in + done, n);
         for (std::size_t i = 0; i < n; ++i) out[done + i] = static_cast<unsigned char>(in[done + i] ^ stream[i]);
         if (!decrypt) m_ghash.Update(out + done, n);
@@ -98,7 +101,7 @@ void CAesGcm::CryptPortable(const unsigned char* j0, const unsigned char* aad, s
     unsigned char s[16];
     m_ghash.Digest(s);
     std::memcpy(stream, j0, 16);
-    m_aes.Encrypt(stream, stream, 16);
+    m_aes->Encrypt(stream, stream, 16);
     for (std::size_t i = 0; i < 16; ++i) tag[i] = static_cast<unsigned char>(s[i] ^ stream[i]);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "cipher/gcm_accel.h"
 #include "cipher/ghash.h"
@@ -41,8 +42,9 @@ public:
     // Wipes the key schedule and the hash key; Initialize is needed again.
     void Clear();
 
-    // Caps the tier (0 portable, 1 AES-NI with PCLMULQDQ, 3 VAES with
-    // VPCLMULQDQ) from the next Initialize on; MG_PORTABLE overrides.
+    // Caps the tier (0 portable, 1 AES-NI with PCLMULQDQ, 2 VAES with
+    // VPCLMULQDQ on 256-bit registers, 3 the same on 512-bit registers)
+    // from the next Initialize on; MG_PORTABLE overrides.
     void SetAccelLimit(std::int32_t level) { m_iAccelLimit = level; }
     std::int32_t Accel() const { return m_iAccel; }
 
@@ -54,8 +56,14 @@ private:
                        const unsigned char* in, std::size_t len, unsigned char* out, bool decrypt,
                        unsigned char* tag);
 
-    CRijndael m_aes;
+    // The portable path's cipher, made only when that path runs: the
+    // accelerated kernels keep their own compact schedule.
+    std::optional<CRijndael> m_aes;
     CGhash m_ghash;
+    gcm_accel::KeySchedule m_roundKeys;
+    std::int32_t m_iRounds;
+    // Rows are filled as messages need them (m_iPowers) and only those are
+    // wiped: the object is made and cleared once per call of SEAL.
     gcm_accel::HashKey m_hashKey;
     std::size_t m_iPowers;  // of m_hashKey, computed when a message first needs them
     const gcm_accel::Kernels* m_pAccel;

@@ -1,4 +1,5 @@
-// AES-GCM on AES-NI with PCLMULQDQ and on VAES with VPCLMULQDQ; see
+// AES-GCM on AES-NI with PCLMULQDQ and on VAES with VPCLMULQDQ (256-bit
+// registers with AVX2, 512-bit ones with AVX-512); see
 // cipher/gcm_accel.h. Values live in registers with the block's bytes
 // reversed: the counter then sits in the lowest 32-bit lane, and GHASH's
 // reflected polynomials become 128-bit integers whose product, shifted left
@@ -39,19 +40,22 @@ namespace {
 #define MG_CLMUL __attribute__((target("aes,pclmul,sse4.1,ssse3")))
 #define MG_VCLMUL \
     __attribute__((target("aes,pclmul,sse4.1,ssse3,avx,avx2,avx512f,avx512bw,vaes,vpclmulqdq")))
+#define MG_VCLMUL256 __attribute__((target("aes,pclmul,sse4.1,ssse3,avx,avx2,vaes,vpclmulqdq")))
 
-using RoundKeys = const unsigned char (*)[32];
+using RoundKeys = const unsigned char (*)[16];
 
 // Blocks per step: as many as the registers hold beside the round key, the
 // hash key powers and the three product sums.
 #if defined(__x86_64__)
 constexpr std::size_t kGroup = 8;
+constexpr int kYmmRegs = 8;   // 16 blocks
 constexpr int kWideRegs = 8;  // 32 blocks
 #else
 constexpr std::size_t kGroup = 4;
+constexpr int kYmmRegs = 2;   // 4 blocks
 constexpr int kWideRegs = 2;  // 8 blocks
 #endif
-static_assert(kGroup <= kPowers && 4 * kWideRegs <= kPowers);
+static_assert(kGroup <= kPowers && 2 * kYmmRegs <= kPowers && 4 * kWideRegs <= kPowers);
 
 MG_CLMUL inline __m128i Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 MG_CLMUL inline void Store(unsigned char* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
@@ -221,11 +225,42 @@ MG_CLMUL inline void Finish(RoundKeys rk, std::int32_t rounds, const HashKey& ha
     Store(tag, _mm_xor_si128(Reverse(y), Encipher(rk, rounds, Load(j0))));
 }
 
-MG_CLMUL void PrepareNi(const rijndael_accel::Keys& keys, std::int32_t rounds, HashKey& hash, std::size_t have,
+// SubWord of the key schedule: with the word in every column, the last
+// round's ShiftRows moves nothing and leaves SubBytes of the word.
+MG_CLMUL inline std::uint32_t SubWord(std::uint32_t w)
+{
+    const __m128i v = _mm_aesenclast_si128(_mm_set1_epi32(static_cast<int>(w)), _mm_setzero_si128());
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
+}
+
+// The key expansion of FIPS 197 on little-endian words (byte 0 lowest), so
+// that RotWord is a rotation right by 8 and the round constant goes into
+// the low byte.
+MG_CLMUL void ExpandNi(const unsigned char* key, std::size_t keyLength, KeySchedule& keys)
+{
+    const std::size_t nk = keyLength / 4, total = 4 * (nk + 7);
+    std::uint32_t w[60];
+    std::memcpy(w, key, keyLength);
+    std::uint32_t rcon = 1;
+    for (std::size_t i = nk; i < total; ++i) {
+        std::uint32_t t = w[i - 1];
+        if (i % nk == 0) {
+            t = SubWord((t >> 8) | (t << 24)) ^ rcon;
+            rcon = (rcon << 1) ^ ((rcon >> 7) * 0x11b);
+        } else if (nk == 8 && i % nk == 4) {
+            t = SubWord(t);
+        }
+        w[i] = w[i - nk] ^ t;
+    }
+    std::memcpy(keys, w, 4 * total);
+    SecureWipeObject(w);
+}
+
+MG_CLMUL void PrepareNi(const KeySchedule& keys, std::int32_t rounds, HashKey& hash, std::size_t have,
                         std::size_t want)
 {
     if (have == 0) {
-        const __m128i h = Reverse(Encipher(keys.enc, rounds, _mm_setzero_si128()));
+        const __m128i h = Reverse(Encipher(keys, rounds, _mm_setzero_si128()));
         Store(hash.powers[kPowers - 1], h);
         Store(hash.folded[kPowers - 1], Fold(h));
         have = 1;
@@ -248,6 +283,125 @@ MG_CLMUL void CryptNi(RoundKeys rk, const HashKey& hash, const unsigned char* j0
     HashBytes(hash, y, aad, aadLen);
     __m128i ctr = Reverse(Load(j0));
     Run<Rounds>(rk, hash, ctr, y, in, out, len, decrypt);
+    Finish(rk, Rounds, hash, j0, y, aadLen, len, tag);
+}
+
+// ---------------------------------------------------------------------------
+// VAES and VPCLMULQDQ on 256-bit registers with AVX2 only (processors
+// without AVX-512): two blocks per register. The powers of the hash key are
+// read straight from the key rows, two adjacent rows making one register's
+// pair of factors, so that the sixteen registers hold only the counters, the
+// round key and the three sums.
+
+MG_VCLMUL256 inline __m256i Load256(const unsigned char* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+MG_VCLMUL256 inline void Store256(unsigned char* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+MG_VCLMUL256 inline __m256i Key256(const unsigned char* p) { return _mm256_broadcastsi128_si256(Load(p)); }
+MG_VCLMUL256 inline __m256i Reverse256(__m256i v)
+{
+    return _mm256_shuffle_epi8(v, _mm256_broadcastsi128_si256(_mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15)));
+}
+
+struct Product256 {
+    __m256i lo, mid, hi;
+};
+
+// Two blocks times the factors in rows `row` and row + 1.
+MG_VCLMUL256 inline void MulAdd256(Product256& p, __m256i x, const HashKey& hash, std::size_t row)
+{
+    const __m256i h = Load256(hash.powers[row]);
+    const __m256i xf = _mm256_xor_si256(x, _mm256_shuffle_epi32(x, 0x4e));
+    p.lo = _mm256_xor_si256(p.lo, _mm256_clmulepi64_epi128(x, h, 0x00));
+    p.hi = _mm256_xor_si256(p.hi, _mm256_clmulepi64_epi128(x, h, 0x11));
+    p.mid = _mm256_xor_si256(p.mid, _mm256_clmulepi64_epi128(xf, Load256(hash.folded[row]), 0x00));
+}
+
+MG_VCLMUL256 inline __m128i Lanes256(__m256i v)
+{
+    return _mm_xor_si128(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+// As ReduceWithHash: y joins on its own, times the first block's factor.
+MG_VCLMUL256 inline __m128i ReduceWithHash256(const Product256& p, __m128i y, const Factor& h)
+{
+    Product sum = {Lanes256(p.lo), Lanes256(p.mid), Lanes256(p.hi)};
+    MulAdd(sum, y, h);
+    return Reduce(sum);
+}
+
+// Q registers of two blocks, as Group does for N = 2Q. The group's first
+// counter is a multiple of 2Q (CryptVaes256 sees to it), so that the blocks'
+// counters differ from it only in the low bits: each block's first round
+// input is then one XOR of that counter, the first round key folded in, and
+// a constant, with no addition or byte reversal per register.
+template <int Rounds, int Q>
+MG_VCLMUL256 inline void GroupYmm(RoundKeys rk, const HashKey& hash, __m128i& ctr, __m128i& y,
+                                  const unsigned char* in, unsigned char* out, const unsigned char* g)
+{
+    static_assert(Q < Rounds && 2 * Q <= 256);
+    constexpr std::size_t first = kPowers - 2 * Q;
+    const __m256i start = _mm256_xor_si256(_mm256_broadcastsi128_si256(Reverse(Counter(ctr, 1))), Key256(rk[0]));
+    __m256i x[Q];
+#pragma GCC unroll 8
+    for (int j = 0; j < Q; ++j)
+        x[j] = _mm256_xor_si256(start, _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<char>(2 * j), 0, 0, 0,
+                                                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<char>(2 * j + 1)));
+    ctr = Counter(ctr, 2 * Q);
+    Product256 p = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+#pragma GCC unroll 14
+    for (int r = 1; r < Rounds; ++r) {
+        const __m256i k = Key256(rk[r]);
+#pragma GCC unroll 8
+        for (int j = 0; j < Q; ++j) x[j] = _mm256_aesenc_epi128(x[j], k);
+        if (g != nullptr && r <= Q) {
+            const int j = r - 1;
+            MulAdd256(p, Reverse256(Load256(g + 32 * j)), hash, first + 2 * static_cast<std::size_t>(j));
+        }
+    }
+    const __m256i kl = Key256(rk[Rounds]);
+#pragma GCC unroll 8
+    for (int j = 0; j < Q; ++j)
+        Store256(out + 32 * j, _mm256_xor_si256(_mm256_aesenclast_epi128(x[j], kl), Load256(in + 32 * j)));
+    if (g != nullptr) y = ReduceWithHash256(p, y, Power(hash, 2 * Q));
+}
+
+template <int Q>
+MG_VCLMUL256 inline void HashGroupYmm(const HashKey& hash, __m128i& y, const unsigned char* g)
+{
+    constexpr std::size_t first = kPowers - 2 * Q;
+    Product256 p = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+#pragma GCC unroll 8
+    for (int j = 0; j < Q; ++j) MulAdd256(p, Reverse256(Load256(g + 32 * j)), hash, first + 2 * static_cast<std::size_t>(j));
+    y = ReduceWithHash256(p, y, Power(hash, 2 * Q));
+}
+
+template <int Rounds>
+MG_VCLMUL256 void CryptVaes256(RoundKeys rk, const HashKey& hash, const unsigned char* j0, const unsigned char* aad,
+                               std::size_t aadLen, const unsigned char* in, unsigned char* out, std::size_t len,
+                               bool decrypt, unsigned char* tag)
+{
+    constexpr int Q = kYmmRegs;
+    constexpr std::size_t step = 32 * Q;
+    __m128i y = _mm_setzero_si128();
+    std::size_t hashed = 0;
+    for (; aadLen - hashed >= step; hashed += step) HashGroupYmm<Q>(hash, y, aad + hashed);
+    HashBytes(hash, y, aad + hashed, aadLen - hashed);
+    __m128i ctr = Reverse(Load(j0));
+    // The blocks before the first counter that is a multiple of the group
+    // take the 128-bit path, and so does all of a message too short for a
+    // group after them.
+    std::size_t done = 16 * ((0u - static_cast<std::uint32_t>(_mm_cvtsi128_si32(ctr)) - 1u) % (2 * Q));
+    if (len < done + step) done = len;
+    Run<Rounds>(rk, hash, ctr, y, in, out, done, decrypt);
+    const unsigned char* pending = nullptr;
+    for (; len - done >= step; done += step) {
+        GroupYmm<Rounds, Q>(rk, hash, ctr, y, in + done, out + done, decrypt ? in + done : pending);
+        if (!decrypt) pending = out + done;
+    }
+    if (pending != nullptr) HashGroupYmm<Q>(hash, y, pending);
+    Run<Rounds>(rk, hash, ctr, y, in + done, out + done, len - done, decrypt);
     Finish(rk, Rounds, hash, j0, y, aadLen, len, tag);
 }
 
@@ -292,20 +446,20 @@ MG_VCLMUL inline __m128i ReduceWithHash(const Product512& p, __m128i y, const Fa
     return Reduce(sum);
 }
 
-// Q registers of four blocks, as Group does for N = 4Q.
+// Q registers of four blocks, as GroupYmm does for N = 4Q: the group's
+// first counter is a multiple of 4Q.
 template <int Rounds, int Q>
 MG_VCLMUL inline void GroupWide(RoundKeys rk, const __m512i* powers, const __m512i* folded, __m128i& ctr, __m128i& y,
                                 const unsigned char* in, unsigned char* out, const unsigned char* g)
 {
-    static_assert(Q < Rounds);
-    const __m512i base = _mm512_add_epi32(_mm512_broadcast_i32x4(ctr),
-                                          _mm512_setr_epi32(1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0));
+    static_assert(Q < Rounds && 4 * Q <= 256);
+    const __m512i start = _mm512_xor_si512(_mm512_broadcast_i32x4(Reverse(Counter(ctr, 1))), Key512(rk[0]));
     __m512i x[Q];
-    const __m512i k0 = Key512(rk[0]);
 #pragma GCC unroll 8
     for (int j = 0; j < Q; ++j) {
-        const __m512i c = _mm512_add_epi32(base, _mm512_setr_epi32(4 * j, 0, 0, 0, 4 * j, 0, 0, 0, 4 * j, 0, 0, 0, 4 * j, 0, 0, 0));
-        x[j] = _mm512_xor_si512(Reverse512(c), k0);
+        const int b = 4 * j;
+        x[j] = _mm512_xor_si512(start, _mm512_setr_epi32(0, 0, 0, b << 24, 0, 0, 0, (b + 1) << 24, 0, 0, 0, (b + 2) << 24, 0,
+                                                         0, 0, (b + 3) << 24));
     }
     ctr = Counter(ctr, 4 * Q);
     Product512 p = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
@@ -342,6 +496,9 @@ MG_VCLMUL void CryptVaes(RoundKeys rk, const HashKey& hash, const unsigned char*
 {
     constexpr int Q = kWideRegs;
     constexpr std::size_t step = 64 * Q;
+    // A message without a whole group is the 128-bit code's, without the
+    // loading of the wide factors.
+    if (len < step && aadLen < step) return CryptNi<Rounds>(rk, hash, j0, aad, aadLen, in, out, len, decrypt, tag);
     __m512i powers[Q], folded[Q];
 #pragma GCC unroll 8
     for (int j = 0; j < Q; ++j) {
@@ -353,7 +510,11 @@ MG_VCLMUL void CryptVaes(RoundKeys rk, const HashKey& hash, const unsigned char*
     for (; aadLen - hashed >= step; hashed += step) HashGroupWide<Q>(powers, folded, y, aad + hashed);
     HashBytes(hash, y, aad + hashed, aadLen - hashed);
     __m128i ctr = Reverse(Load(j0));
-    std::size_t done = 0;
+    // As in CryptVaes256: the blocks before the first counter that is a
+    // multiple of the group take the 128-bit path.
+    std::size_t done = 16 * ((0u - static_cast<std::uint32_t>(_mm_cvtsi128_si32(ctr)) - 1u) % (4 * Q));
+    if (len < done + step) done = len;
+    Run<Rounds>(rk, hash, ctr, y, in, out, done, decrypt);
     const unsigned char* pending = nullptr;
     for (; len - done >= step; done += step) {
         GroupWide<Rounds, Q>(rk, powers, folded, ctr, y, in + done, out + done, decrypt ? in + done : pending);
@@ -365,31 +526,33 @@ MG_VCLMUL void CryptVaes(RoundKeys rk, const HashKey& hash, const unsigned char*
 }
 
 #define MG_GCM_ENTRY(Name, Target, Body)                                                                         \
-    Target void Name(const rijndael_accel::Keys& keys, std::int32_t rounds, const HashKey& hash,                 \
+    Target void Name(const KeySchedule& keys, std::int32_t rounds, const HashKey& hash,                 \
                      const unsigned char* j0, const unsigned char* aad, std::size_t aadLen,                      \
                      const unsigned char* in, unsigned char* out, std::size_t len, bool decrypt,                 \
                      unsigned char* tag)                                                                         \
     {                                                                                                            \
         switch (rounds) {                                                                                        \
         case 10:                                                                                                 \
-            Body<10>(keys.enc, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
+            Body<10>(keys, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
             break;                                                                                               \
         case 12:                                                                                                 \
-            Body<12>(keys.enc, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
+            Body<12>(keys, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
             break;                                                                                               \
         default:                                                                                                 \
-            Body<14>(keys.enc, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
+            Body<14>(keys, hash, j0, aad, aadLen, in, out, len, decrypt, tag);                               \
             break;                                                                                               \
         }                                                                                                        \
     }
 
 MG_GCM_ENTRY(SealNi, MG_CLMUL, CryptNi)
+MG_GCM_ENTRY(SealVaes256, MG_VCLMUL256, CryptVaes256)
 MG_GCM_ENTRY(SealVaes, MG_VCLMUL, CryptVaes)
 
 #undef MG_GCM_ENTRY
 
-constexpr Kernels kNi = {PrepareNi, SealNi};
-constexpr Kernels kVaes = {PrepareNi, SealVaes};
+constexpr Kernels kNi = {ExpandNi, PrepareNi, SealNi};
+constexpr Kernels kVaes256 = {ExpandNi, PrepareNi, SealVaes256};
+constexpr Kernels kVaes = {ExpandNi, PrepareNi, SealVaes};
 
 }  // namespace
 
@@ -400,6 +563,10 @@ const Kernels* Select(std::int32_t limit, std::int32_t* level)
     if (limit >= 3 && ni && cpu.avx2 && cpu.avx512f && cpu.avx512bw && cpu.vaes && cpu.vpclmul) {
         *level = 3;
         return &kVaes;
+    }
+    if (limit >= 2 && ni && cpu.avx2 && cpu.vaes && cpu.vpclmul) {
+        *level = 2;
+        return &kVaes256;
     }
     if (limit >= 1 && ni) {
         *level = 1;

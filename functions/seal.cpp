@@ -59,9 +59,10 @@ void MG_FASTCALL SEAL(abi::ParamBlock* params)
     const std::int32_t total = length + static_cast<std::int32_t>(kOverhead);
 
     // A nonce must never repeat under one key: only the operating system's
-    // secure generator is good enough for drawing it at random.
+    // secure generator is good enough for drawing it at random (through the
+    // platform's pool, which never hands a byte out twice, forks included).
     unsigned char nonce[CAesGcm::kNonceSize];
-    if (!platform::SecureRandom(nonce, sizeof nonce)) throw std::runtime_error("Seal ERROR: No random data available!");
+    if (!platform::NonceRandom(nonce, sizeof nonce)) throw std::runtime_error("Seal ERROR: No random data available!");
 
     host::OwnedHandle result(host::AllocOrRaise(static_cast<std::size_t>(total)));
     {

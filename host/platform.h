@@ -37,6 +37,13 @@ void LockLeave();
 // Fills `size` bytes from the operating system's secure generator.
 bool SecureRandom(void* out, std::size_t size);
 
+// The same generator's bytes for values that must never repeat but need not
+// stay secret, such as nonces: on Linux they come from a per-process pool
+// refilled from the system a page at a time (no bytes are handed out twice,
+// not even to a child forked while the pool was full), since one system call
+// per nonce would cost more than sealing a short value.
+bool NonceRandom(void* out, std::size_t size);
+
 }  // namespace mg::platform
 
 #endif

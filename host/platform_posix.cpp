@@ -3,11 +3,14 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/random.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "cpu/secure_wipe.h"
 
 namespace mg::platform {
 namespace {
@@ -47,6 +50,75 @@ void HintHugePages(unsigned char* data, std::size_t from, std::size_t to) {
 pthread_key_t g_tlsKey;
 bool g_tlsCreated = false;
 pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
+
+// Nonce bytes drawn from the system a page at a time. Each byte goes out
+// once and is wiped as it goes. The page is wiped for a forked child by the
+// kernel where it can (MADV_WIPEONFORK, Linux 4.14 on), so the child finds
+// the pool empty and draws its own; elsewhere the pool remembers the process
+// that filled it and a child refills before its first nonce.
+class NoncePool {
+public:
+    NoncePool() = default;
+    NoncePool(const NoncePool&) = delete;
+    NoncePool& operator=(const NoncePool&) = delete;
+
+    ~NoncePool()
+    {
+        if (m_page == nullptr) return;
+        SecureWipe(m_page, sizeof(Page));
+        munmap(m_page, sizeof(Page));
+    }
+
+    bool Take(unsigned char* out, std::size_t size)
+    {
+        pthread_mutex_lock(&m_lock);
+        const bool ok = TakeLocked(out, size);
+        pthread_mutex_unlock(&m_lock);
+        return ok;
+    }
+
+    // Requests larger than this go to the system directly.
+    static constexpr std::size_t kLargest = 256;
+
+private:
+    static constexpr std::size_t kPageSize = 4096;
+    struct Page {
+        std::uint32_t filled;  // 0 in a new page and in a child's wiped copy
+        pid_t owner;
+        std::size_t next;
+        unsigned char bytes[kPageSize - 4 * sizeof(std::size_t)];
+    };
+    static_assert(sizeof(Page) <= kPageSize);
+
+    bool TakeLocked(unsigned char* out, std::size_t size)
+    {
+        if (m_page == nullptr) {
+            void* page = mmap(nullptr, sizeof(Page), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (page == MAP_FAILED) return SecureRandom(out, size);
+#ifdef MADV_WIPEONFORK
+            m_bWipeOnFork = madvise(page, sizeof(Page), MADV_WIPEONFORK) == 0;
+#endif
+            m_page = static_cast<Page*>(page);
+        }
+        Page& p = *m_page;
+        const bool stale = p.filled == 0 || (!m_bWipeOnFork && p.owner != getpid());
+        if (stale || sizeof p.bytes - p.next < size) {
+            p.filled = 0;
+            if (!SecureRandom(p.bytes, sizeof p.bytes)) return false;
+            p.next = 0;
+            p.owner = getpid();
+            p.filled = 1;
+        }
+        std::memcpy(out, p.bytes + p.next, size);
+        SecureWipe(p.bytes + p.next, size);
+        p.next += size;
+        return true;
+    }
+
+    Page* m_page = nullptr;
+    bool m_bWipeOnFork = false;
+    pthread_mutex_t m_lock = PTHREAD_MUTEX_INITIALIZER;
+};
 
 }  // namespace
 
@@ -134,6 +206,13 @@ bool SecureRandom(void* out, std::size_t size) {
         size -= static_cast<std::size_t>(got);
     }
     return true;
+}
+
+bool NonceRandom(void* out, std::size_t size) {
+    if (size == 0) return true;
+    if (size > NoncePool::kLargest) return SecureRandom(out, size);
+    static NoncePool pool;
+    return pool.Take(static_cast<unsigned char*>(out), size);
 }
 
 }  // namespace mg::platform

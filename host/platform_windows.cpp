@@ -84,4 +84,7 @@ bool SecureRandom(void* out, std::size_t size) {
     return true;
 }
 
+// BCryptGenRandom already draws from a per-process generator in user mode.
+bool NonceRandom(void* out, std::size_t size) { return SecureRandom(out, size); }
+
 }  // namespace mg::platform

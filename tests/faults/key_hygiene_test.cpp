@@ -57,7 +57,9 @@ public:
     }
 
 private:
-    alignas(T) unsigned char m_acStorage[sizeof(T)];
+    // Zeros to start with: an object need not write every byte it has
+    // (AES-GCM fills rows of its hash key only as messages need them).
+    alignas(T) unsigned char m_acStorage[sizeof(T)] = {};
 };
 
 // What may stay non-zero in a wiped cipher: pointers, sizes, mode and tier.

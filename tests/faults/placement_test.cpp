@@ -292,9 +292,11 @@ TEST(Placement, GcmTiersAtEveryOffset) {
     const std::vector<std::size_t> objectOffsets = ObjectOffsets<CAesGcm>();
     bool anyAccelerated = false;
     for (std::size_t keyLength : {16u, 24u, 32u}) {
-        const Bytes key = Random(rng, keyLength), nonce = Random(rng, 12), aad = Random(rng, 21);
-        // Past the widest step of every tier, with a partial block at the end.
-        const Bytes data = Random(rng, 16 * 37 + 5);
+        // Associated data past the widest group; data past the blocks that
+        // bring the counter to a multiple of the widest group (31 at most)
+        // and then two such groups, with a partial block at the end.
+        const Bytes key = Random(rng, keyLength), nonce = Random(rng, 12), aad = Random(rng, 16 * 33 + 3);
+        const Bytes data = Random(rng, 16 * 97 + 5);
         Bytes expected(data.size()), expectedTag(16);
         CAesGcm reference;
         reference.SetAccelLimit(0);

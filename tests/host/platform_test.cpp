@@ -4,8 +4,15 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "host/platform.h"
 
@@ -143,6 +150,52 @@ TEST(PlatformRandom, FillsBuffersBeyondOneSystemCall) {
     ASSERT_TRUE(SecureRandom(b.data(), b.size()));
     EXPECT_FALSE(AllZero(a.data() + a.size() - 4096, 4096)) << "the tail of a large request was left unfilled";
     EXPECT_FALSE(std::equal(b.begin(), b.end(), a.begin())) << "the same bytes twice";
+}
+
+// Nonces come from a pool on Linux: across several refills no draw repeats,
+// and a child forked while the pool holds bytes does not hand out the bytes
+// that its parent hands out next (which would repeat a nonce under the same
+// key in two processes).
+TEST(PlatformRandom, NoncesNeverRepeatAcrossRefillsOrAFork) {
+    EXPECT_TRUE(NonceRandom(nullptr, 0));
+    std::set<std::string> seen;
+    const auto draw = [&seen](std::size_t n) {
+        std::string nonce(n, '\0');
+        EXPECT_TRUE(NonceRandom(nonce.data(), n));
+        EXPECT_TRUE(seen.insert(nonce).second) << "a nonce came twice";
+        return nonce;
+    };
+    for (int i = 0; i < 3000; ++i) draw(12);
+    draw(4096);  // beyond the pool: straight from the system
+    draw(12);
+#ifndef _WIN32
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char nonces[24] = {};
+        const bool ok = NonceRandom(nonces, 12) && NonceRandom(nonces + 12, 12);
+        const ssize_t written = write(fds[1], nonces, ok ? sizeof nonces : 0);
+        _exit(written == static_cast<ssize_t>(sizeof nonces) ? 0 : 1);
+    }
+    close(fds[1]);
+    const std::string parent = draw(12) + draw(12);
+    std::string fromChild(24, '\0');
+    std::size_t got = 0;
+    while (got < fromChild.size()) {
+        const ssize_t n = read(fds[0], fromChild.data() + got, fromChild.size() - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_EQ(got, fromChild.size()) << "the child drew no nonces";
+    EXPECT_NE(fromChild, parent) << "parent and child drew the same nonces";
+    EXPECT_EQ(seen.count(fromChild.substr(0, 12)) + seen.count(fromChild.substr(12)), 0u)
+        << "the child repeated one of the parent's nonces";
+#endif
 }
 
 }  // namespace
