@@ -30,6 +30,9 @@ private:
     std::uint64_t m_aR[5];
     std::uint64_t m_aH[5];
     std::uint32_t m_aPad[4];
+    // r to r^8 for the eight-lane path, computed at its first use.
+    std::uint64_t m_aPowers[24];
+    bool m_bPowers;
     unsigned char m_aBuffer[16];
     std::size_t m_iBuffered;
 };
