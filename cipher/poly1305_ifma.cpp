@@ -107,48 +107,43 @@ MG_IFMA inline void AddMessage(Vec3& h, const unsigned char* m) {
                             _mm512_or_si512(_mm512_srli_epi64(hi, 24), _mm512_set1_epi64(std::int64_t{1} << 40)));
 }
 
-MG_IFMA __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t* p, const unsigned char* m,
-                                           std::size_t groups) {
-    // p holds r^(i+1) at 3 i; lane j ends with the power its last block still needs: r^(8-j).
-    const std::uint64_t* r8 = p + 21;
-    Vec3 rStep, sStep, rEnd, sEnd;
-    rStep.v0 = _mm512_set1_epi64(static_cast<long long>(r8[0]));
-    rStep.v1 = _mm512_set1_epi64(static_cast<long long>(r8[1]));
-    rStep.v2 = _mm512_set1_epi64(static_cast<long long>(r8[2]));
-    sStep.v1 = _mm512_set1_epi64(static_cast<long long>(r8[1] * 20));
-    sStep.v2 = _mm512_set1_epi64(static_cast<long long>(r8[2] * 20));
-    sStep.v0 = _mm512_setzero_si512();
-    long long e0[8], e1[8], e2[8], f1[8], f2[8];
-    for (int j = 0; j < 8; ++j) {
-        const std::uint64_t* q = p + 3 * (7 - j);
-        e0[j] = static_cast<long long>(q[0]);
-        e1[j] = static_cast<long long>(q[1]);
-        e2[j] = static_cast<long long>(q[2]);
-        f1[j] = static_cast<long long>(q[1] * 20);
-        f2[j] = static_cast<long long>(q[2] * 20);
+MG_IFMA inline Vec3 Load3(const std::uint64_t* t) {
+    return Vec3{_mm512_loadu_si512(t), _mm512_loadu_si512(t + 8), _mm512_loadu_si512(t + 16)};
+}
+
+// Two register sets of eight lanes, one for the first and one for the second
+// 128 bytes of every 256: two independent chains of multiplications hide
+// each other's latency.
+MG_IFMA __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t* t, const unsigned char* m,
+                                           std::size_t pairs) {
+    const Vec3 rEndA = Load3(t), rEndB = Load3(t + 40);
+    const Vec3 sEndA{_mm512_setzero_si512(), _mm512_loadu_si512(t + 24), _mm512_loadu_si512(t + 32)};
+    const Vec3 sEndB{_mm512_setzero_si512(), _mm512_loadu_si512(t + 64), _mm512_loadu_si512(t + 72)};
+    const std::uint64_t* step = t + 80;
+    const Vec3 rStep{_mm512_set1_epi64(static_cast<long long>(step[0])), _mm512_set1_epi64(static_cast<long long>(step[1])),
+                     _mm512_set1_epi64(static_cast<long long>(step[2]))};
+    const Vec3 sStep{_mm512_setzero_si512(), _mm512_set1_epi64(static_cast<long long>(step[3])),
+                     _mm512_set1_epi64(static_cast<long long>(step[4]))};
+    // The accumulator so far goes into lane 0 of the first set, ahead of the first block.
+    Vec3 a, b;
+    a.v0 = _mm512_setr_epi64(static_cast<long long>(h[0]), 0, 0, 0, 0, 0, 0, 0);
+    a.v1 = _mm512_setr_epi64(static_cast<long long>(h[1]), 0, 0, 0, 0, 0, 0, 0);
+    a.v2 = _mm512_setr_epi64(static_cast<long long>(h[2]), 0, 0, 0, 0, 0, 0, 0);
+    b.v0 = b.v1 = b.v2 = _mm512_setzero_si512();
+    AddMessage(a, m);
+    AddMessage(b, m + 128);
+    for (std::size_t g = 1; g < pairs; ++g) {
+        MulCarry(a, rStep, sStep);
+        MulCarry(b, rStep, sStep);
+        AddMessage(a, m + 256 * g);
+        AddMessage(b, m + 256 * g + 128);
     }
-    rEnd.v0 = _mm512_loadu_si512(e0);
-    rEnd.v1 = _mm512_loadu_si512(e1);
-    rEnd.v2 = _mm512_loadu_si512(e2);
-    sEnd.v0 = _mm512_setzero_si512();
-    sEnd.v1 = _mm512_loadu_si512(f1);
-    sEnd.v2 = _mm512_loadu_si512(f2);
-    SecureWipeObject(e0), SecureWipeObject(e1), SecureWipeObject(e2), SecureWipeObject(f1), SecureWipeObject(f2);
-    // The accumulator so far goes into lane 0, ahead of the first block.
-    Vec3 acc;
-    acc.v0 = _mm512_setr_epi64(static_cast<long long>(h[0]), 0, 0, 0, 0, 0, 0, 0);
-    acc.v1 = _mm512_setr_epi64(static_cast<long long>(h[1]), 0, 0, 0, 0, 0, 0, 0);
-    acc.v2 = _mm512_setr_epi64(static_cast<long long>(h[2]), 0, 0, 0, 0, 0, 0, 0);
-    AddMessage(acc, m);
-    for (std::size_t g = 1; g < groups; ++g) {
-        MulCarry(acc, rStep, sStep);
-        AddMessage(acc, m + 128 * g);
-    }
-    MulCarry(acc, rEnd, sEnd);
+    MulCarry(a, rEndA, sEndA);
+    MulCarry(b, rEndB, sEndB);
     // The sum of the lanes (each limb below 2^45, so no sum overflows), carried.
-    std::uint64_t t0 = static_cast<std::uint64_t>(_mm512_reduce_add_epi64(acc.v0));
-    std::uint64_t t1 = static_cast<std::uint64_t>(_mm512_reduce_add_epi64(acc.v1));
-    std::uint64_t t2 = static_cast<std::uint64_t>(_mm512_reduce_add_epi64(acc.v2));
+    std::uint64_t t0 = static_cast<std::uint64_t>(_mm512_reduce_add_epi64(_mm512_add_epi64(a.v0, b.v0)));
+    std::uint64_t t1 = static_cast<std::uint64_t>(_mm512_reduce_add_epi64(_mm512_add_epi64(a.v1, b.v1)));
+    std::uint64_t t2 = static_cast<std::uint64_t>(_mm512_reduce_add_epi64(_mm512_add_epi64(a.v2, b.v2)));
     t1 += t0 >> 44;
     t0 &= kMask44;
     t2 += t1 >> 44;
@@ -170,13 +165,30 @@ bool Poly1305IfmaAvailable() {
     return cpu.avx512f && cpu.avx512ifma;
 }
 
-void Poly1305IfmaPowers(const std::uint64_t* r, std::uint64_t* powers) {
-    powers[0] = r[0], powers[1] = r[1], powers[2] = r[2];
-    for (int i = 1; i < 8; ++i) Mul44(powers + 3 * (i - 1), r, powers + 3 * i);
+void Poly1305IfmaPowers(const std::uint64_t* r, std::uint64_t* table) {
+    std::uint64_t p[16][3];
+    p[0][0] = r[0], p[0][1] = r[1], p[0][2] = r[2];
+    for (int i = 1; i < 16; ++i) Mul44(p[i - 1], r, p[i]);
+    // Lane j of a set ends with the power its last block still needs:
+    // r^(16-j) in the first set, r^(8-j) in the second.
+    for (int set = 0; set < 2; ++set) {
+        std::uint64_t* out = table + 40 * set;
+        for (int j = 0; j < 8; ++j) {
+            const std::uint64_t* q = p[(set == 0 ? 16 : 8) - j - 1];
+            out[j] = q[0];
+            out[8 + j] = q[1];
+            out[16 + j] = q[2];
+            out[24 + j] = q[1] * 20;
+            out[32 + j] = q[2] * 20;
+        }
+    }
+    table[80] = p[15][0], table[81] = p[15][1], table[82] = p[15][2];
+    table[83] = p[15][1] * 20, table[84] = p[15][2] * 20;
+    SecureWipeObject(p);
 }
 
-void Poly1305IfmaBlocks(std::uint64_t* h, const std::uint64_t* powers, const unsigned char* m, std::size_t groups) {
-    if (groups > 0) Run(h, powers, m, groups);
+void Poly1305IfmaBlocks(std::uint64_t* h, const std::uint64_t* powers, const unsigned char* m, std::size_t pairs) {
+    if (pairs > 0) Run(h, powers, m, pairs);
 }
 
 #else
