@@ -111,7 +111,8 @@ void CAgeStream::Open(std::istream& in, std::ostream& out, const unsigned char* 
             const bool last = end && at + n == got;
             if (n < kTag || (last && n == kTag && counter > 0)) throw CAgeError(AgeFailure::kDamaged);
             ChunkNonce(counter, last, chunkNonce);
-            if (!aead.Open(chunkNonce, nullptr, 0, b.sealed.data() + at, n, b.plain.data() + opened))
+            // The plaintext buffer is ours alone and wiped on failure.
+            if (!aead.OpenInOnePass(chunkNonce, nullptr, 0, b.sealed.data() + at, n, b.plain.data() + opened))
                 throw CAgeError(AgeFailure::kDamaged);
             opened += n - kTag;
             if (last || at + n == got) {

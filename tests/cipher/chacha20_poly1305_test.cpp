@@ -177,10 +177,10 @@ TEST(Poly1305, EveryLengthMatchesBlockByBlockUpdates) {
     }
 }
 
-// Sealing encrypts and authenticates slice by slice; the result must be the
-// construction of RFC 8439 section 2.8 done in two passes from its parts, for
-// lengths at and around the slice edges, in place or not.
-TEST(ChaCha20Poly1305, SealingInSlicesGivesTheTwoPassResult) {
+// Sealing, and opening in one pass, work slice by slice; the result must be
+// the construction of RFC 8439 section 2.8 done in two passes from its parts,
+// for lengths at and around the slice edges, in place or not.
+TEST(ChaCha20Poly1305, SlicedSealingAndOpeningGiveTheTwoPassResult) {
     std::mt19937 rng(8439);
     Bytes key(32), nonce(12), aad(13), data(70000);
     for (auto* v : {&key, &nonce, &aad, &data})
@@ -218,6 +218,14 @@ TEST(ChaCha20Poly1305, SealingInSlicesGivesTheTwoPassResult) {
             Bytes opened(n);
             ASSERT_TRUE(aead.Open(nonce.data(), aad.data(), aadLength, expected.data(), n + 16, opened.data()));
             ASSERT_EQ(opened, Bytes(data.begin(), data.begin() + n));
+            Bytes onePass(n + 1);
+            ASSERT_TRUE(aead.OpenInOnePass(nonce.data(), aad.data(), aadLength, expected.data(), n + 16, onePass.data() + 1));
+            ASSERT_EQ(Bytes(onePass.begin() + 1, onePass.end()), opened) << "one pass " << n;
+            // A changed byte anywhere: refused, and the output holds nothing of the plaintext.
+            Bytes forged = expected;
+            forged[(n * 7919) % forged.size()] ^= 0x20;
+            ASSERT_FALSE(aead.OpenInOnePass(nonce.data(), aad.data(), aadLength, forged.data(), n + 16, onePass.data() + 1));
+            ASSERT_EQ(Bytes(onePass.begin() + 1, onePass.end()), Bytes(n, 0)) << "wiped " << n;
         }
     }
 }
