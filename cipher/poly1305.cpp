@@ -68,7 +68,8 @@ inline void Store64(unsigned char* p, std::uint64_t v) {
 
 }  // namespace
 
-CPoly1305::CPoly1305(const unsigned char* key) : m_aR{}, m_aH{}, m_aPowers{}, m_bPowers(false), m_aBuffer{}, m_iBuffered(0) {
+CPoly1305::CPoly1305(const unsigned char* key)
+    : m_aR{}, m_aH{}, m_aPowers{}, m_bPowers(false), m_aBuffer{}, m_iBuffered(0) {
     const std::uint64_t t0 = Load64(key), t1 = Load64(key + 8);
     // r is clamped as the algorithm requires, then split into limbs.
     m_aR[0] = t0 & 0xffc0fffffff;
@@ -196,7 +197,8 @@ namespace {
 constexpr std::uint32_t kMask26 = 0x3ffffff;
 }  // namespace
 
-CPoly1305::CPoly1305(const unsigned char* key) : m_aR{}, m_aH{}, m_aPowers{}, m_bPowers(false), m_aBuffer{}, m_iBuffered(0) {
+CPoly1305::CPoly1305(const unsigned char* key)
+    : m_aR{}, m_aH{}, m_aPowers{}, m_bPowers(false), m_aBuffer{}, m_iBuffered(0) {
     // r is clamped as the algorithm requires, then split into limbs.
     m_aR[0] = LoadLe32(key + 0) & 0x3ffffff;
     m_aR[1] = (LoadLe32(key + 3) >> 2) & 0x3ffff03;

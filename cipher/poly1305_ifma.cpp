@@ -120,7 +120,8 @@ MG_IFMA __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t
     const Vec3 sEndA{_mm512_setzero_si512(), _mm512_loadu_si512(t + 24), _mm512_loadu_si512(t + 32)};
     const Vec3 sEndB{_mm512_setzero_si512(), _mm512_loadu_si512(t + 64), _mm512_loadu_si512(t + 72)};
     const std::uint64_t* step = t + 80;
-    const Vec3 rStep{_mm512_set1_epi64(static_cast<long long>(step[0])), _mm512_set1_epi64(static_cast<long long>(step[1])),
+    const Vec3 rStep{_mm512_set1_epi64(static_cast<long long>(step[0])),
+                     _mm512_set1_epi64(static_cast<long long>(step[1])),
                      _mm512_set1_epi64(static_cast<long long>(step[2]))};
     const Vec3 sStep{_mm512_setzero_si512(), _mm512_set1_epi64(static_cast<long long>(step[3])),
                      _mm512_set1_epi64(static_cast<long long>(step[4]))};

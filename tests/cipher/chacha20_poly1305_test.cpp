@@ -219,12 +219,14 @@ TEST(ChaCha20Poly1305, SlicedSealingAndOpeningGiveTheTwoPassResult) {
             ASSERT_TRUE(aead.Open(nonce.data(), aad.data(), aadLength, expected.data(), n + 16, opened.data()));
             ASSERT_EQ(opened, Bytes(data.begin(), data.begin() + n));
             Bytes onePass(n + 1);
-            ASSERT_TRUE(aead.OpenInOnePass(nonce.data(), aad.data(), aadLength, expected.data(), n + 16, onePass.data() + 1));
+            ASSERT_TRUE(
+                aead.OpenInOnePass(nonce.data(), aad.data(), aadLength, expected.data(), n + 16, onePass.data() + 1));
             ASSERT_EQ(Bytes(onePass.begin() + 1, onePass.end()), opened) << "one pass " << n;
             // A changed byte anywhere: refused, and the output holds nothing of the plaintext.
             Bytes forged = expected;
             forged[(n * 7919) % forged.size()] ^= 0x20;
-            ASSERT_FALSE(aead.OpenInOnePass(nonce.data(), aad.data(), aadLength, forged.data(), n + 16, onePass.data() + 1));
+            ASSERT_FALSE(
+                aead.OpenInOnePass(nonce.data(), aad.data(), aadLength, forged.data(), n + 16, onePass.data() + 1));
             ASSERT_EQ(Bytes(onePass.begin() + 1, onePass.end()), Bytes(n, 0)) << "wiped " << n;
         }
     }
