@@ -45,10 +45,14 @@ void ChunkNonce(std::uint64_t counter, bool last, unsigned char* nonce) {
     nonce[11] = last ? 1 : 0;
 }
 
-// Chunk buffers that are wiped when done: they hold plaintext.
+// Many chunks per read and per write: a call into the stream and a system
+// call per 64 KiB cost more than sealing it. The buffers hold plaintext and
+// are wiped when done.
+constexpr std::size_t kBatch = 4;
+
 struct Buffers {
-    std::vector<unsigned char> plain = std::vector<unsigned char>(CAgeStream::kChunk);
-    std::vector<unsigned char> sealed = std::vector<unsigned char>(kSealedChunk);
+    std::vector<unsigned char> plain = std::vector<unsigned char>(kBatch * CAgeStream::kChunk);
+    std::vector<unsigned char> sealed = std::vector<unsigned char>(kBatch * kSealedChunk);
     ~Buffers() {
         SecureWipe(plain.data(), plain.size());
         SecureWipe(sealed.data(), sealed.size());
@@ -67,15 +71,25 @@ void CAgeStream::Seal(std::istream& in, std::ostream& out, const unsigned char* 
     const CChaCha20Poly1305 aead(key);
     Buffers b;
     unsigned char chunkNonce[CChaCha20Poly1305::kNonceLength];
-    for (std::uint64_t counter = 0;; ++counter) {
-        const std::size_t n = ReadFull(in, b.plain.data(), kChunk);
+    for (std::uint64_t counter = 0;;) {
+        const std::size_t got = ReadFull(in, b.plain.data(), b.plain.size());
         // A full chunk is the last one only when nothing follows it; an empty
         // chunk only ever stands for an empty file.
-        const bool last = n < kChunk || AtEnd(in);
-        ChunkNonce(counter, last, chunkNonce);
-        aead.Seal(chunkNonce, nullptr, 0, b.plain.data(), n, b.sealed.data());
-        Write(out, b.sealed.data(), n + kTag);
-        if (last) break;
+        const bool end = got < b.plain.size() || AtEnd(in);
+        std::size_t sealed = 0;
+        for (std::size_t at = 0;; at += kChunk, ++counter) {
+            const std::size_t n = got - at < kChunk ? got - at : kChunk;
+            const bool last = end && at + n == got;
+            ChunkNonce(counter, last, chunkNonce);
+            aead.Seal(chunkNonce, nullptr, 0, b.plain.data() + at, n, b.sealed.data() + sealed);
+            sealed += n + kTag;
+            if (last || at + n == got) {
+                ++counter;
+                break;
+            }
+        }
+        Write(out, b.sealed.data(), sealed);
+        if (end) break;
     }
 }
 
@@ -88,15 +102,26 @@ void CAgeStream::Open(std::istream& in, std::ostream& out, const unsigned char* 
     const CChaCha20Poly1305 aead(key);
     Buffers b;
     unsigned char chunkNonce[CChaCha20Poly1305::kNonceLength];
-    for (std::uint64_t counter = 0;; ++counter) {
-        const std::size_t n = ReadFull(in, b.sealed.data(), kSealedChunk);
-        const bool last = n < kSealedChunk || AtEnd(in);
-        if (n < kTag || (last && n == kTag && counter > 0)) throw CAgeError(AgeFailure::kDamaged);
-        ChunkNonce(counter, last, chunkNonce);
-        if (!aead.Open(chunkNonce, nullptr, 0, b.sealed.data(), n, b.plain.data()))
-            throw CAgeError(AgeFailure::kDamaged);
-        Write(out, b.plain.data(), n - kTag);
-        if (last) return;
+    for (std::uint64_t counter = 0;;) {
+        const std::size_t got = ReadFull(in, b.sealed.data(), b.sealed.size());
+        const bool end = got < b.sealed.size() || AtEnd(in);
+        std::size_t opened = 0;
+        for (std::size_t at = 0;; at += kSealedChunk, ++counter) {
+            const std::size_t n = got - at < kSealedChunk ? got - at : kSealedChunk;
+            const bool last = end && at + n == got;
+            if (n < kTag || (last && n == kTag && counter > 0)) throw CAgeError(AgeFailure::kDamaged);
+            ChunkNonce(counter, last, chunkNonce);
+            // The plaintext buffer is ours alone and wiped on failure.
+            if (!aead.OpenInOnePass(chunkNonce, nullptr, 0, b.sealed.data() + at, n, b.plain.data() + opened))
+                throw CAgeError(AgeFailure::kDamaged);
+            opened += n - kTag;
+            if (last || at + n == got) {
+                ++counter;
+                break;
+            }
+        }
+        Write(out, b.plain.data(), opened);
+        if (end) return;
     }
 }
 

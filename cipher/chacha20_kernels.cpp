@@ -162,9 +162,9 @@ MG_AVX512 inline void Quarter512(__m512i& a, __m512i& b, __m512i& c, __m512i& d)
     c = _mm512_add_epi32(c, d); b = _mm512_rol_epi32(_mm512_xor_si512(b, c), 7);
 }
 
-MG_AVX512 inline void Put128Avx512(const unsigned char* in, unsigned char* out, std::size_t at, __m128i v) {
-    if (in != nullptr) v = _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+MG_AVX512 inline void Put512(const unsigned char* in, unsigned char* out, std::size_t at, __m512i v) {
+    if (in != nullptr) v = _mm512_xor_si512(v, _mm512_loadu_si512(in + at));
+    _mm512_storeu_si512(out + at, v);
 }
 
 MG_AVX512 __attribute__((noinline)) void SixteenBlocksAvx512(const std::uint32_t* state, const unsigned char* in,
@@ -174,6 +174,8 @@ MG_AVX512 __attribute__((noinline)) void SixteenBlocksAvx512(const std::uint32_t
     const __m512i counters =
         _mm512_add_epi32(x[12], _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
     x[12] = counters;
+    // Unrolled: a loop leaves the compiler copying registers between its rounds.
+#pragma GCC unroll 10
     for (int round = 0; round < 10; ++round) {
         Quarter512(x[0], x[4], x[8], x[12]);
         Quarter512(x[1], x[5], x[9], x[13]);
@@ -188,21 +190,30 @@ MG_AVX512 __attribute__((noinline)) void SixteenBlocksAvx512(const std::uint32_t
         const __m512i input = i == 12 ? counters : _mm512_set1_epi32(static_cast<int>(state[i]));
         x[i] = _mm512_add_epi32(x[i], input);
     }
-    // As the SSE2 transpose, within each 128-bit quarter: quarter q holds
-    // blocks 4q to 4q + 3.
+    // As the SSE2 transpose, within each 128-bit quarter: quarter q of
+    // rows[g][b] holds words 4g..4g+3 of block 4q + b. A 4x4 transpose of
+    // those quarters then gives each block whole in one register, so that
+    // the data moves in full 64-byte loads and stores.
+    __m512i rows[4][4];
     for (int g = 0; g < 4; ++g) {
         const __m512i t0 = _mm512_unpacklo_epi32(x[4 * g], x[4 * g + 1]);
         const __m512i t1 = _mm512_unpacklo_epi32(x[4 * g + 2], x[4 * g + 3]);
         const __m512i t2 = _mm512_unpackhi_epi32(x[4 * g], x[4 * g + 1]);
         const __m512i t3 = _mm512_unpackhi_epi32(x[4 * g + 2], x[4 * g + 3]);
-        const __m512i rows[4] = {_mm512_unpacklo_epi64(t0, t1), _mm512_unpackhi_epi64(t0, t1),
-                                 _mm512_unpacklo_epi64(t2, t3), _mm512_unpackhi_epi64(t2, t3)};
-        for (int b = 0; b < 4; ++b) {
-            Put128Avx512(in, out, b * 64 + 16 * g, _mm512_extracti32x4_epi32(rows[b], 0));
-            Put128Avx512(in, out, (b + 4) * 64 + 16 * g, _mm512_extracti32x4_epi32(rows[b], 1));
-            Put128Avx512(in, out, (b + 8) * 64 + 16 * g, _mm512_extracti32x4_epi32(rows[b], 2));
-            Put128Avx512(in, out, (b + 12) * 64 + 16 * g, _mm512_extracti32x4_epi32(rows[b], 3));
-        }
+        rows[g][0] = _mm512_unpacklo_epi64(t0, t1);
+        rows[g][1] = _mm512_unpackhi_epi64(t0, t1);
+        rows[g][2] = _mm512_unpacklo_epi64(t2, t3);
+        rows[g][3] = _mm512_unpackhi_epi64(t2, t3);
+    }
+    for (int b = 0; b < 4; ++b) {
+        const __m512i u0 = _mm512_shuffle_i32x4(rows[0][b], rows[1][b], 0x44);
+        const __m512i u1 = _mm512_shuffle_i32x4(rows[0][b], rows[1][b], 0xEE);
+        const __m512i u2 = _mm512_shuffle_i32x4(rows[2][b], rows[3][b], 0x44);
+        const __m512i u3 = _mm512_shuffle_i32x4(rows[2][b], rows[3][b], 0xEE);
+        Put512(in, out, b * 64, _mm512_shuffle_i32x4(u0, u2, 0x88));
+        Put512(in, out, (b + 4) * 64, _mm512_shuffle_i32x4(u0, u2, 0xDD));
+        Put512(in, out, (b + 8) * 64, _mm512_shuffle_i32x4(u1, u3, 0x88));
+        Put512(in, out, (b + 12) * 64, _mm512_shuffle_i32x4(u1, u3, 0xDD));
     }
 }
 

@@ -26,6 +26,13 @@ public:
     bool Open(const unsigned char* nonce, const unsigned char* aad, std::size_t aadLength, const unsigned char* sealed,
               std::size_t sealedLength, unsigned char* out) const;
 
+    // As Open, in one pass over the data: each slice is authenticated and
+    // decrypted while in the first-level cache. `out` must not be `sealed`;
+    // when the tag does not match, false, and what was written to `out` is
+    // wiped (zeros). For callers whose output buffer nobody else sees.
+    bool OpenInOnePass(const unsigned char* nonce, const unsigned char* aad, std::size_t aadLength,
+                       const unsigned char* sealed, std::size_t sealedLength, unsigned char* out) const;
+
 private:
     void Tag(const unsigned char* nonce, const unsigned char* aad, std::size_t aadLength, const unsigned char* cipher,
              std::size_t length, unsigned char* tag) const;

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cipher/poly1305_ifma.h"
+
 namespace mg {
 
 class CPoly1305 {
@@ -30,6 +32,9 @@ private:
     std::uint64_t m_aR[5];
     std::uint64_t m_aH[5];
     std::uint32_t m_aPad[4];
+    // r to r^16 for the sixteen-lane path, computed at its first use.
+    std::uint64_t m_aPowers[kPoly1305IfmaTable];
+    bool m_bPowers;
     unsigned char m_aBuffer[16];
     std::size_t m_iBuffered;
 };

@@ -64,6 +64,7 @@ CpuFeatures DetectCpu() {
         f.avx512f = zmm && (b & (1u << 16));
         f.avx512bw = f.avx512f && (b & (1u << 30));
         f.avx512vl = f.avx512f && (b & (1u << 31));
+        f.avx512ifma = f.avx512f && (b & (1u << 21));
         f.vaes = f.avx && (c & (1u << 9));
         f.vpclmul = f.avx && (c & (1u << 10));
     }

@@ -21,6 +21,7 @@ struct CpuFeatures {
     bool avx512f = false;
     bool avx512bw = false;
     bool avx512vl = false;
+    bool avx512ifma = false;  // 52-bit multiply-add (Poly1305)
     bool vaes = false;
     bool vpclmul = false;
 };

@@ -142,6 +142,96 @@ TEST(Poly1305, LongMessagesGiveTheTagOfBlockByBlockUpdates) {
     }
 }
 
+// The vector paths keep limbs unreduced between blocks: all-ones keys and
+// messages push every limb to its largest value. Any length up to 1100 and
+// random longer ones, whole and split, against 16-byte updates (which never
+// take a vector path).
+TEST(Poly1305, EveryLengthMatchesBlockByBlockUpdates) {
+    std::mt19937 rng(1305);
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 0; n <= 1100; ++n) lengths.push_back(n);
+    for (int i = 0; i < 40; ++i) lengths.push_back(rng() % 70000);
+    for (int kind = 0; kind < 2; ++kind) {
+        Bytes key(32, 0xff), message(70000, 0xff);
+        if (kind == 1) {
+            for (auto& b : key) b = static_cast<unsigned char>(rng());
+            for (auto& b : message) b = static_cast<unsigned char>(rng());
+        }
+        for (std::size_t n : lengths) {
+            unsigned char whole[16], split[16], pieces[16];
+            CPoly1305 a(key.data());
+            a.Update(message.data(), n);
+            a.Final(whole);
+            // A second long update reuses what the first one set up.
+            const std::size_t at = n / 3;
+            CPoly1305 b(key.data());
+            b.Update(message.data(), at);
+            b.Update(message.data() + at, n - at);
+            b.Final(split);
+            CPoly1305 c(key.data());
+            for (std::size_t i = 0; i < n; i += 16) c.Update(message.data() + i, std::min<std::size_t>(16, n - i));
+            c.Final(pieces);
+            ASSERT_EQ(Bytes(whole, whole + 16), Bytes(pieces, pieces + 16)) << "kind " << kind << " length " << n;
+            ASSERT_EQ(Bytes(split, split + 16), Bytes(pieces, pieces + 16)) << "kind " << kind << " length " << n;
+        }
+    }
+}
+
+// Sealing, and opening in one pass, work slice by slice; the result must be
+// the construction of RFC 8439 section 2.8 done in two passes from its parts,
+// for lengths at and around the slice edges, in place or not.
+TEST(ChaCha20Poly1305, SlicedSealingAndOpeningGiveTheTwoPassResult) {
+    std::mt19937 rng(8439);
+    Bytes key(32), nonce(12), aad(13), data(70000);
+    for (auto* v : {&key, &nonce, &aad, &data})
+        for (auto& b : *v) b = static_cast<unsigned char>(rng());
+    const CChaCha20Poly1305 aead(key.data());
+    std::vector<std::size_t> lengths = {16383, 16384, 16385, 32768 + 63, 65536, 65537, 70000};
+    for (std::size_t n = 0; n <= 1100; n += 7) lengths.push_back(n);
+    for (std::size_t n : lengths) {
+        for (std::size_t aadLength : {std::size_t{0}, aad.size()}) {
+            Bytes expected(n + 16);
+            CChaCha20(key.data(), nonce.data(), 1).Crypt(data.data(), expected.data(), n);
+            unsigned char block[64];
+            CChaCha20(key.data(), nonce.data(), 0).NextBlock(block);
+            CPoly1305 mac(block);
+            const unsigned char zeros[16] = {};
+            mac.Update(aad.data(), aadLength);
+            mac.Update(zeros, (16 - aadLength % 16) % 16);
+            mac.Update(expected.data(), n);
+            mac.Update(zeros, (16 - n % 16) % 16);
+            unsigned char lengthsBlock[16] = {};
+            for (int i = 0; i < 8; ++i) {
+                lengthsBlock[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(aadLength) >> (8 * i));
+                lengthsBlock[8 + i] = static_cast<unsigned char>(static_cast<std::uint64_t>(n) >> (8 * i));
+            }
+            mac.Update(lengthsBlock, 16);
+            mac.Final(expected.data() + n);
+
+            Bytes out(n + 16 + 1);
+            aead.Seal(nonce.data(), aad.data(), aadLength, data.data(), n, out.data() + 1);  // odd address
+            ASSERT_EQ(Bytes(out.begin() + 1, out.end()), expected) << n << " aad " << aadLength;
+            Bytes inPlace(data.begin(), data.begin() + n);
+            inPlace.resize(n + 16);
+            aead.Seal(nonce.data(), aad.data(), aadLength, inPlace.data(), n, inPlace.data());
+            ASSERT_EQ(inPlace, expected) << "in place " << n;
+            Bytes opened(n);
+            ASSERT_TRUE(aead.Open(nonce.data(), aad.data(), aadLength, expected.data(), n + 16, opened.data()));
+            ASSERT_EQ(opened, Bytes(data.begin(), data.begin() + n));
+            Bytes onePass(n + 1);
+            ASSERT_TRUE(
+                aead.OpenInOnePass(nonce.data(), aad.data(), aadLength, expected.data(), n + 16, onePass.data() + 1));
+            ASSERT_EQ(Bytes(onePass.begin() + 1, onePass.end()), opened) << "one pass " << n;
+            // A changed byte anywhere: refused, and the output holds nothing of the plaintext.
+            Bytes forged = expected;
+            forged[(n * 7919) % forged.size()] ^= 0x20;
+            ASSERT_FALSE(
+                aead.OpenInOnePass(nonce.data(), aad.data(), aadLength, forged.data(), n + 16, onePass.data() + 1));
+            ASSERT_EQ(Bytes(onePass.begin() + 1, onePass.end()), Bytes(n, 0)) << "wiped " << n;
+        }
+    }
+}
+
 TEST(ChaCha20Poly1305, Rfc8439Section282SealsAndOpens) {
     const Bytes key = Range(0x80, 32);
     const Bytes nonce = Hex("070000004041424344454647");

@@ -20,6 +20,7 @@
 #include "cipher/blowfish.h"
 #include "cipher/byte_order.h"
 #include "cipher/chacha20_kernels.h"
+#include "cipher/chacha20_poly1305.h"
 #include "cipher/poly1305.h"
 #include "cipher/rijndael.h"
 #include "cipher/tea.h"
@@ -360,7 +361,8 @@ TEST(Placement, Argon2KernelsAtEveryOffset) {
 }
 
 // The ChaCha20 block functions of every tier, state and data at every offset,
-// and Poly1305 (on AVX2 where present) with its object and data displaced.
+// Poly1305 (on IFMA or AVX2 where present) with its object and data
+// displaced, and the AEAD sealing across its slices from and to any offset.
 TEST(Placement, ChaCha20AndPoly1305AtEveryOffset) {
     std::mt19937 rng(70);
     const std::size_t blocks = 37;  // past the widest tier's sixteen, with a remainder
@@ -396,6 +398,20 @@ TEST(Placement, ChaCha20AndPoly1305AtEveryOffset) {
         mac->Update(bytes.At(at) + 100, data.size() - 100);
         mac->Final(placedTag);
         ASSERT_EQ(0, std::memcmp(tag, placedTag, sizeof tag)) << "Poly1305, data at +" << at;
+    }
+
+    const std::size_t sealLength = 16384 + 1000;  // past one slice, not whole blocks
+    const Bytes plain = Random(rng, sealLength), nonce = Random(rng, CChaCha20Poly1305::kNonceLength);
+    Bytes sealed(sealLength + CChaCha20Poly1305::kTagLength);
+    CChaCha20Poly1305(key.data()).Seal(nonce.data(), nullptr, 0, plain.data(), sealLength, sealed.data());
+    const std::vector<std::size_t> aeadOffsets = ObjectOffsets<CChaCha20Poly1305>();
+    for (std::size_t at = 0; at < kSpan; ++at) {
+        Arena in(sealLength), out(sealed.size());
+        std::memcpy(in.At(at), plain.data(), sealLength);
+        const std::size_t outAt = (at * 37 + 5) % kSpan;
+        Placed<CChaCha20Poly1305> aead(aeadOffsets[at % aeadOffsets.size()], key.data());
+        aead->Seal(nonce.data(), nullptr, 0, in.At(at), sealLength, out.At(outAt));
+        ASSERT_EQ(Bytes(out.At(outAt), out.At(outAt) + sealed.size()), sealed) << "ChaCha20-Poly1305, data at +" << at;
     }
 }
 

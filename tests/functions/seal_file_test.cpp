@@ -157,6 +157,32 @@ TEST_F(SealFile, KeyErrorsComeBeforeAnyFileIsTouched) {
     EXPECT_EQ(FilesInDir(), 2u);
 }
 
+// Files are read and written many chunks at a time: sizes around those
+// batches round-trip, and a payload cut or changed beyond the first batch, at
+// a chunk edge where no read comes up short, is still refused.
+TEST_F(SealFile, FilesOfManyChunksRoundTripAndAreCheckedToTheEnd) {
+    constexpr std::size_t kChunk = 65536, kSealed = kChunk + 16, kBatch = 16 * kChunk;
+    for (std::size_t size : {kBatch - 1, kBatch, kBatch + 1, 2 * kBatch + 5}) {
+        const std::string data = Pattern(size);
+        Write("plain", data);
+        Seal("plain", "sealed", kExampleRecipient, true);
+        Unseal("sealed", "opened", kExampleIdentity);
+        EXPECT_EQ(Read("opened"), data) << size;
+    }
+    const std::string sealed = Read("sealed");
+    const std::size_t payload = sealed.find("\n---") + 4 + 45 + 16;
+    const std::string damaged = "SealFile ERROR: File " + Name("bad") + " is damaged or truncated!";
+    for (std::size_t chunks : {16u, 17u, 32u}) {
+        Write("bad", sealed.substr(0, payload + chunks * kSealed));
+        EXPECT_EQ(UnsealError("bad", "opened2", kExampleIdentity), damaged) << chunks << " chunks";
+    }
+    std::string changed = sealed;
+    changed[payload + 17 * kSealed + 3] ^= 1;
+    Write("bad", changed);
+    EXPECT_EQ(UnsealError("bad", "opened2", kExampleIdentity), damaged);
+    EXPECT_FALSE(Exists("opened2"));
+}
+
 TEST_F(SealFile, DamagedFilesReleaseNothing) {
     const std::string data = Pattern(200000);
     Write("plain", data);
