@@ -1,5 +1,7 @@
 #include "cipher/rc4.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -27,47 +29,68 @@ void Rc4Setup(const unsigned char* key, std::int32_t keyLength, Rc4State& s)
 
 namespace {
 
-// One step of the keystream generator.
-inline unsigned char NextKeyByte(unsigned char* perm, unsigned& i, unsigned& j)
+// One step of the keystream generator; `at` is perm + i, i already advanced.
+inline unsigned NextKeyByte(unsigned char* perm, unsigned char* at, unsigned& j)
 {
-    i = (i + 1) & 0xFF;
-    const unsigned ti = perm[i];
+    const unsigned ti = *at;
     j = (j + ti) & 0xFF;
     const unsigned tj = perm[j];
-    perm[i] = static_cast<unsigned char>(tj);
+    *at = static_cast<unsigned char>(tj);
     perm[j] = static_cast<unsigned char>(ti);
     return perm[(ti + tj) & 0xFF];
 }
+
+// The keystream bytes that meet the data in one load, XOR and store: the
+// width of a general register, so that the 32-bit build does not build a
+// 64-bit word out of register pairs.
+using Word = std::size_t;
 
 }  // namespace
 
 void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
 {
-    // Byte-serial by nature; what can go is the traffic around the state:
-    // eight keystream bytes are gathered in a register and meet the data in
-    // one load, XOR and store.
+    // Byte-serial by nature: the speed is the instruction count per byte and
+    // the chain j = j + S[i]. What can go is the traffic around the state:
+    // within a run of i that does not wrap around, S[i] is addressed from one
+    // base with constant offsets (no increment and mask of i per byte), and
+    // the keystream bytes are gathered by shift and OR in a register (no
+    // byte stores that a wider load would have to wait for, no writes to
+    // parts of a register) to meet the data a word at a time.
     unsigned i = s.i;
     unsigned j = s.j;
     unsigned char* const perm = s.perm;
-    std::int32_t n = 0;
-    for (; n + 8 <= length; n += 8) {
-        std::uint64_t stream = 0;
-#pragma GCC unroll 8
-        for (int k = 0; k < 8; ++k) {
-            const std::uint64_t key = NextKeyByte(perm, i, j);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-            stream |= key << (56 - 8 * k);
-#else
-            stream |= key << (8 * k);
-#endif
+    std::size_t n = 0;
+    const std::size_t total = length > 0 ? static_cast<std::size_t>(length) : 0;
+    while (n < total) {
+        if (i == 0xFF) {
+            i = 0;
+            buf[n++] ^= static_cast<unsigned char>(NextKeyByte(perm, perm, j));
+            continue;
         }
-        std::uint64_t data;
-        std::memcpy(&data, buf + n, sizeof data);
-        data ^= stream;
-        std::memcpy(buf + n, &data, sizeof data);
-    }
-    for (; n < length; ++n) {
-        buf[n] ^= NextKeyByte(perm, i, j);
+        // Steps i + 1 .. i + run stay below 256.
+        const std::size_t run = std::min<std::size_t>(total - n, 0xFF - i);
+        unsigned char* at = perm + i;
+        unsigned char* out = buf + n;
+        std::size_t k = 0;
+        for (; k + sizeof(Word) <= run; k += sizeof(Word)) {
+            Word stream = 0;
+#pragma GCC unroll 8
+            for (unsigned b = 0; b < sizeof(Word); ++b) {
+                const Word key = NextKeyByte(perm, at + k + b + 1, j);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+                stream |= key << (8 * (sizeof(Word) - 1 - b));
+#else
+                stream |= key << (8 * b);
+#endif
+            }
+            Word data;
+            std::memcpy(&data, out + k, sizeof data);
+            data ^= stream;
+            std::memcpy(out + k, &data, sizeof data);
+        }
+        for (; k < run; ++k) out[k] ^= static_cast<unsigned char>(NextKeyByte(perm, at + k + 1, j));
+        i += static_cast<unsigned>(run);
+        n += run;
     }
     s.i = static_cast<unsigned char>(i);
     s.j = static_cast<unsigned char>(j);
