@@ -11,6 +11,7 @@ bool HasShaNi(const CpuFeatures& cpu) { return cpu.sha && cpu.sse41 && cpu.ssse3
 bool HasSsse3(const CpuFeatures& cpu) { return cpu.ssse3; }
 bool HasAvx(const CpuFeatures& cpu) { return cpu.avx && cpu.ssse3; }
 bool HasAvxAvx512Vl(const CpuFeatures& cpu) { return cpu.avx && cpu.ssse3 && cpu.avx512f && cpu.avx512vl; }
+bool HasAvx2Ssse3(const CpuFeatures& cpu) { return cpu.avx2 && cpu.ssse3; }
 #endif
 #if defined(__x86_64__)
 bool HasAvx2Bmi2(const CpuFeatures& cpu) { return cpu.avx2 && cpu.bmi2; }
@@ -44,6 +45,7 @@ constexpr DigestKernel64 kSha512[] = {
     // bits wide; these are chosen in 64-bit mode only without AVX2.
 #if defined(__i386__) || defined(__x86_64__)
     {"xmm-avx512vl", Sha512CompressXmmAvx512, HasAvxAvx512Vl, 3},
+    {"xmm-pair-avx2", Sha512CompressXmmPairAvx2, HasAvx2Ssse3, 2},
     {"xmm-avx", Sha512CompressXmmAvx, HasAvx, 1},
     {"xmm-ssse3", Sha512CompressXmmSsse3, HasSsse3, 1},
 #endif
