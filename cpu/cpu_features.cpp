@@ -46,6 +46,7 @@ CpuFeatures DetectCpu() {
         __cpuid_count(7, 0, a, b, c, d);
         f.sha = b & (1u << 29);
         f.avx2 = f.avx && (b & (1u << 5));
+        f.bmi1 = b & (1u << 3);
         f.bmi2 = b & (1u << 8);
         f.avx512f = zmm && (b & (1u << 16));
         f.avx512bw = f.avx512f && (b & (1u << 30));

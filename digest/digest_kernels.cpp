@@ -14,8 +14,8 @@ bool HasAvxAvx512Vl(const CpuFeatures& cpu) { return cpu.avx && cpu.ssse3 && cpu
 bool HasAvx2Ssse3(const CpuFeatures& cpu) { return cpu.avx2 && cpu.ssse3; }
 #endif
 #if defined(__x86_64__)
-bool HasAvx2Bmi2(const CpuFeatures& cpu) { return cpu.avx2 && cpu.bmi2; }
-bool HasAvx512Vl(const CpuFeatures& cpu) { return cpu.avx2 && cpu.bmi2 && cpu.avx512f && cpu.avx512vl; }
+bool HasAvx2Bmi2(const CpuFeatures& cpu) { return cpu.avx2 && cpu.bmi1 && cpu.bmi2; }
+bool HasAvx512Vl(const CpuFeatures& cpu) { return HasAvx2Bmi2(cpu) && cpu.avx512f && cpu.avx512vl; }
 #endif
 
 constexpr DigestKernel32 kMd5[] = {
