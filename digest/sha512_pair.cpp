@@ -100,17 +100,19 @@ MG_PAIR_INLINE void Round(V& ea, V& fb, V*& ring, const Counts& c, const std::ui
     // (e, a ^ c) selects between (f, b) and (g, c): (Ch, Maj).
     const V select = _mm_xor_si128(ea, _mm_and_si128(gc, c.high));
     const V chMaj = _mm_xor_si128(gc, _mm_and_si128(select, _mm_xor_si128(fb, gc)));
-    const V sum = _mm_add_epi64(sigma, chMaj);
-    // (h + W + K, d) + sum: t1 in the low lane.
+    // (h + W + K, d) plus (Ch, Maj) is ready before Sigma: adding Sigma last
+    // gives t1 in the low lane one step after Sigma. The asm keeps the
+    // compiler from adding the three in another order.
     const V hd = ring[T % 4];
-    // (h + W + K, d), off the dependency chain; the asm keeps the compiler
-    // from adding the three in an order that puts two adds on the chain.
     V hk = _mm_add_epi64(hd, Load(kw + 4 * T));
     __asm__("" : "+x"(hk));
-    const V t1 = _mm_add_epi64(sum, hk);
-    fb = ea;
+    V partial = _mm_add_epi64(hk, chMaj);
+    __asm__("" : "+x"(partial));
+    const V t1 = _mm_add_epi64(sigma, partial);
     // (t1 + d, t1 + Sigma0 + Maj): the new e and a.
-    ea = _mm_add_epi64(_mm_unpacklo_epi64(t1, t1), _mm_unpackhi_epi64(hd, sum));
+    const V dMaj = _mm_unpackhi_epi64(hd, _mm_add_epi64(sigma, chMaj));
+    fb = ea;
+    ea = _mm_add_epi64(_mm_unpacklo_epi64(t1, t1), dMaj);
     Store(ring + T % 4, ea);
 }
 
