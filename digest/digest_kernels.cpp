@@ -12,6 +12,7 @@ bool HasSsse3(const CpuFeatures& cpu) { return cpu.ssse3; }
 bool HasAvx(const CpuFeatures& cpu) { return cpu.avx && cpu.ssse3; }
 bool HasAvxAvx512Vl(const CpuFeatures& cpu) { return cpu.avx && cpu.ssse3 && cpu.avx512f && cpu.avx512vl; }
 bool HasAvx2Ssse3(const CpuFeatures& cpu) { return cpu.avx2 && cpu.ssse3; }
+bool HasAvx2Avx512Vl(const CpuFeatures& cpu) { return HasAvx2Ssse3(cpu) && cpu.avx512f && cpu.avx512vl; }
 #endif
 #if defined(__x86_64__)
 bool HasAvx2Bmi2(const CpuFeatures& cpu) { return cpu.avx2 && cpu.bmi1 && cpu.bmi2; }
@@ -44,6 +45,7 @@ constexpr DigestKernel64 kSha512[] = {
     // Scalar 64-bit rounds are faster where the general registers are 64
     // bits wide; these are chosen in 64-bit mode only without AVX2.
 #if defined(__i386__) || defined(__x86_64__)
+    {"xmm-pair-avx512vl", Sha512CompressXmmPairAvx512, HasAvx2Avx512Vl, 3},
     {"xmm-avx512vl", Sha512CompressXmmAvx512, HasAvxAvx512Vl, 3},
     {"xmm-pair-avx2", Sha512CompressXmmPairAvx2, HasAvx2Ssse3, 2},
     {"xmm-avx", Sha512CompressXmmAvx, HasAvx, 1},

@@ -76,6 +76,7 @@ void Sha512CompressXmmAvx(std::uint64_t* state, const unsigned char* data, std::
 void Sha512CompressXmmAvx512(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 // Two words per register, (e, a), (f, b), ..., with AVX2 (sha512_pair.cpp).
 void Sha512CompressXmmPairAvx2(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
+void Sha512CompressXmmPairAvx512(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 #endif
 
 }  // namespace mg
