@@ -30,7 +30,7 @@ void Rc4Setup(const unsigned char* key, std::int32_t keyLength, Rc4State& s)
 namespace {
 
 // One step of the keystream generator; `at` is perm + i, i already advanced.
-inline unsigned NextKeyByte(unsigned char* perm, unsigned char* at, unsigned& j)
+inline unsigned NextKeyByte(unsigned char* perm, unsigned char* at, std::uintptr_t& j)
 {
     const unsigned ti = *at;
     j = (j + ti) & 0xFF;
@@ -39,6 +39,44 @@ inline unsigned NextKeyByte(unsigned char* perm, unsigned char* at, unsigned& j)
     perm[j] = static_cast<unsigned char>(ti);
     return perm[(ti + tj) & 0xFF];
 }
+
+#if defined(__i386__) || defined(__x86_64__)
+#define MG_RC4_PRELOAD 1
+// The same step with S[i] already in ti; i is ip. S[i + 1] is read for the
+// next step before this one's stores: read after them, its load would wait
+// for the address of the store to S[j], which comes out of the chain itself
+// (and a processor that has once seen the two meet makes it wait from then
+// on), so that the chain j = j + S[i] would grow by a load. Only when j lands
+// on i + 1 (one step in 256) is the value read early stale: it is then the
+// S[i] just stored there, fixed by a branch that is almost never taken. A
+// compiler turns that branch into a conditional move, which puts the compare
+// on the chain; hence the assembly. Byte stores need registers with byte
+// names ("q"), which 32-bit mode has four of.
+inline std::uintptr_t NextKeyBytePreloaded(unsigned char* perm, std::uintptr_t& ip, std::uintptr_t& j,
+                                           std::uintptr_t& ti)
+{
+    std::uintptr_t tj, next;
+    __asm__("add %[ti], %[j]\n\t"
+            "and $0xff, %k[j]\n\t"
+            "movzbl (%[p],%[j]), %k[tj]\n\t"
+            "movzbl 1(%[p],%[ip]), %k[next]\n\t"
+            "movb %b[tj], (%[p],%[ip])\n\t"
+            "movb %b[ti], (%[p],%[j])\n\t"
+            "add $1, %[ip]\n\t"
+            "cmp %[j], %[ip]\n\t"
+            "jne 1f\n\t"
+            "mov %[ti], %[next]\n"
+            "1:\n\t"
+            "add %[tj], %[ti]\n\t"
+            "and $0xff, %k[ti]\n\t"
+            "movzbl (%[p],%[ti]), %k[tj]"
+            : [ti] "+q"(ti), [tj] "=&q"(tj), [next] "=&r"(next), [j] "+r"(j), [ip] "+r"(ip)
+            : [p] "r"(perm)
+            : "memory", "cc");
+    ti = next;
+    return tj;
+}
+#endif
 
 // The keystream bytes that meet the data in one load, XOR and store: the
 // width of a general register, so that the 32-bit build does not build a
@@ -57,11 +95,38 @@ void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
     // byte stores that a wider load would have to wait for, no writes to
     // parts of a register) to meet the data a word at a time.
     unsigned i = s.i;
-    unsigned j = s.j;
+    std::uintptr_t j = s.j;
     unsigned char* const perm = s.perm;
     std::size_t n = 0;
     const std::size_t total = length > 0 ? static_cast<std::size_t>(length) : 0;
     while (n < total) {
+#if MG_RC4_PRELOAD
+        if (i < 0xFE) {
+            // Steps i + 1 .. i + run, and the read ahead of the last, stay
+            // below 256.
+            const std::size_t run = std::min<std::size_t>(total - n, 0xFE - i);
+            unsigned char* out = buf + n;
+            std::uintptr_t ip = i + 1;
+            std::uintptr_t ti = perm[ip];
+            std::size_t k = 0;
+            for (; k + sizeof(Word) <= run; k += sizeof(Word)) {
+                Word stream = 0;
+#pragma GCC unroll 8
+                for (unsigned b = 0; b < sizeof(Word); ++b)
+                    stream |= static_cast<Word>(NextKeyBytePreloaded(perm, ip, j, ti)) << (8 * b);
+                Word data;
+                std::memcpy(&data, out + k, sizeof data);
+                data ^= stream;
+                std::memcpy(out + k, &data, sizeof data);
+            }
+            for (; k < run; ++k) out[k] ^= static_cast<unsigned char>(NextKeyBytePreloaded(perm, ip, j, ti));
+            i += static_cast<unsigned>(run);
+            n += run;
+            continue;
+        }
+        i = (i + 1) & 0xFF;
+        buf[n++] ^= static_cast<unsigned char>(NextKeyByte(perm, perm + i, j));
+#else
         if (i == 0xFF) {
             i = 0;
             buf[n++] ^= static_cast<unsigned char>(NextKeyByte(perm, perm, j));
@@ -91,6 +156,7 @@ void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
         for (; k < run; ++k) out[k] ^= static_cast<unsigned char>(NextKeyByte(perm, at + k + 1, j));
         i += static_cast<unsigned>(run);
         n += run;
+#endif
     }
     s.i = static_cast<unsigned char>(i);
     s.j = static_cast<unsigned char>(j);
