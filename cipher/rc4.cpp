@@ -52,6 +52,7 @@ inline unsigned NextKeyByte(unsigned char* perm, unsigned char* at, std::uintptr
 // compiler turns that branch into a conditional move, which puts the compare
 // on the chain; hence the assembly. Byte stores need registers with byte
 // names ("q"), which 32-bit mode has four of.
+#if defined(__x86_64__)
 inline std::uintptr_t NextKeyBytePreloaded(unsigned char* perm, std::uintptr_t& ip, std::uintptr_t& j,
                                            std::uintptr_t& ti)
 {
@@ -75,6 +76,37 @@ inline std::uintptr_t NextKeyBytePreloaded(unsigned char* perm, std::uintptr_t& 
             : "memory", "cc");
     ti = next;
     return tj;
+}
+#endif
+#endif
+
+#if defined(__i386__)
+// The 32-bit form: with seven general registers there is none left for
+// gathering keystream, so each byte is XORed into the data where it lies,
+// at out[ip] (out offset by the run's first i).
+inline void CryptBytePreloaded(unsigned char* perm, unsigned char* out, std::uintptr_t& ip, std::uintptr_t& j,
+                               std::uintptr_t& ti)
+{
+    std::uintptr_t tj, next;
+    __asm__("add %[ti], %[j]\n\t"
+            "and $0xff, %k[j]\n\t"
+            "movzbl (%[p],%[j]), %k[tj]\n\t"
+            "movzbl 1(%[p],%[ip]), %k[next]\n\t"
+            "movb %b[tj], (%[p],%[ip])\n\t"
+            "movb %b[ti], (%[p],%[j])\n\t"
+            "add $1, %[ip]\n\t"
+            "cmp %[j], %[ip]\n\t"
+            "jne 1f\n\t"
+            "mov %[ti], %[next]\n"
+            "1:\n\t"
+            "add %[tj], %[ti]\n\t"
+            "and $0xff, %k[ti]\n\t"
+            "movzbl (%[p],%[ti]), %k[tj]\n\t"
+            "xorb %b[tj], -1(%[o],%[ip])"
+            : [ti] "+q"(ti), [tj] "=&q"(tj), [next] "=&r"(next), [j] "+r"(j), [ip] "+r"(ip)
+            : [p] "r"(perm), [o] "r"(out)
+            : "memory", "cc");
+    ti = next;
 }
 #endif
 
@@ -108,6 +140,17 @@ void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
             unsigned char* out = buf + n;
             std::uintptr_t ip = i + 1;
             std::uintptr_t ti = perm[ip];
+#if defined(__i386__)
+            unsigned char* const at = out - ip;
+            const std::uintptr_t end = ip + run;
+            for (; ip + 4 <= end;) {
+                CryptBytePreloaded(perm, at, ip, j, ti);
+                CryptBytePreloaded(perm, at, ip, j, ti);
+                CryptBytePreloaded(perm, at, ip, j, ti);
+                CryptBytePreloaded(perm, at, ip, j, ti);
+            }
+            while (ip != end) CryptBytePreloaded(perm, at, ip, j, ti);
+#else
             std::size_t k = 0;
             for (; k + sizeof(Word) <= run; k += sizeof(Word)) {
                 Word stream = 0;
@@ -120,6 +163,7 @@ void Rc4Crypt(unsigned char* buf, std::int32_t length, Rc4State& s)
                 std::memcpy(out + k, &data, sizeof data);
             }
             for (; k < run; ++k) out[k] ^= static_cast<unsigned char>(NextKeyBytePreloaded(perm, ip, j, ti));
+#endif
             i += static_cast<unsigned>(run);
             n += run;
             continue;
