@@ -58,12 +58,19 @@ const DigestInfo kDigests[] = {
     {"RIPEMD-160", 7, "RIPEMD160", 1.0, ""},
 };
 
+// MG_BENCH_ACCEL=<tier> caps the SHA variants' tier, as the ciphers'.
+std::shared_ptr<IMessageDigest> MakeSha(std::int32_t method) {
+    auto sha = std::make_shared<CSHA>(method);
+    if (const char* tier = std::getenv("MG_BENCH_ACCEL")) sha->SetAccelLimit(std::atoi(tier));
+    return sha;
+}
+
 std::shared_ptr<IMessageDigest> MakeDigest(int type) {
     switch (type) {
-        case 1: return std::make_shared<CSHA>(0);
-        case 2: return std::make_shared<CSHA>(1);
-        case 3: return std::make_shared<CSHA>(2);
-        case 4: return std::make_shared<CSHA>(3);
+        case 1: return MakeSha(0);
+        case 2: return MakeSha(1);
+        case 3: return MakeSha(2);
+        case 4: return MakeSha(3);
         case 5: return std::make_shared<CMD5>();
         case 6: return std::make_shared<CRIPEMD>(0);
         default: return std::make_shared<CRIPEMD>(1);

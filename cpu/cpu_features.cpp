@@ -33,8 +33,8 @@ int AccelLimit() {
 }  // namespace
 
 CpuFeatures CapFeatures(CpuFeatures f, int tier) {
-    if (tier < kTierAvx512) f.avx512f = f.avx512bw = f.avx512vl = false;
-    if (tier < kTier256) f.avx = f.avx2 = f.bmi2 = f.vaes = f.vpclmul = false;
+    if (tier < kTierAvx512) f.avx512f = f.avx512bw = f.avx512vl = f.avx512ifma = false;
+    if (tier < kTier256) f.avx = f.avx2 = f.bmi1 = f.bmi2 = f.vaes = f.vpclmul = false;
     if (tier < kTier128) f = CpuFeatures{};
     return f;
 }
@@ -60,6 +60,7 @@ CpuFeatures DetectCpu() {
         __cpuid_count(7, 0, a, b, c, d);
         f.sha = b & (1u << 29);
         f.avx2 = f.avx && (b & (1u << 5));
+        f.bmi1 = b & (1u << 3);
         f.bmi2 = b & (1u << 8);
         f.avx512f = zmm && (b & (1u << 16));
         f.avx512bw = f.avx512f && (b & (1u << 30));

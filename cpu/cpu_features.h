@@ -17,6 +17,7 @@ struct CpuFeatures {
     bool sha = false;
     bool avx = false;
     bool avx2 = false;
+    bool bmi1 = false;
     bool bmi2 = false;
     bool avx512f = false;
     bool avx512bw = false;

@@ -22,6 +22,10 @@ struct DigestKernel {
     const char* name;
     Fn compress;
     bool (*usable)(const CpuFeatures& cpu);
+    // The implementation tier, numbered as the block ciphers' and the CRCs'
+    // (0 portable, 1 128-bit registers, 2 256-bit without AVX-512, 3
+    // AVX-512): a cap on it lets one machine measure the others.
+    int tier = 0;
 };
 
 using DigestKernel32 = DigestKernel<Compress32Fn>;
@@ -36,11 +40,12 @@ std::span<const DigestKernel64> Sha512Kernels();
 std::span<const DigestKernel32> Ripemd128Kernels();
 std::span<const DigestKernel32> Ripemd160Kernels();
 
-// The first variant that the given features allow.
+// The first variant that the given features allow, of a tier no higher than
+// limit.
 template <class Fn>
-Fn ChooseKernel(std::span<const DigestKernel<Fn>> kernels, const CpuFeatures& cpu) {
+Fn ChooseKernel(std::span<const DigestKernel<Fn>> kernels, const CpuFeatures& cpu, int limit = 3) {
     for (const auto& k : kernels)
-        if (k.usable(cpu)) return k.compress;
+        if (k.tier <= limit && k.usable(cpu)) return k.compress;
     return kernels.back().compress;
 }
 
@@ -69,6 +74,9 @@ void Sha512CompressAvx512(std::uint64_t* state, const unsigned char* data, std::
 void Sha512CompressXmmSsse3(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 void Sha512CompressXmmAvx(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 void Sha512CompressXmmAvx512(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
+// Two words per register, (e, a), (f, b), ..., with AVX2 (sha512_pair.cpp).
+void Sha512CompressXmmPairAvx2(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
+void Sha512CompressXmmPairAvx512(std::uint64_t* state, const unsigned char* data, std::size_t blocks);
 #endif
 
 }  // namespace mg

@@ -147,12 +147,16 @@ CSHA::CSHA(std::int32_t method) {
         throw std::runtime_error(message.str());
     }
     m_uMethod = static_cast<std::uint32_t>(method);
+    SetAccelLimit(3);
+    Reset();
+}
+
+void CSHA::SetAccelLimit(std::int32_t level) {
     m_pCompress32 = nullptr;
     m_pCompress64 = nullptr;
-    if (method == 0) m_pCompress32 = ChooseKernel(Sha1Kernels(), Cpu());
-    else if (method == 1) m_pCompress32 = ChooseKernel(Sha256Kernels(), Cpu());
-    else m_pCompress64 = ChooseKernel(Sha512Kernels(), Cpu());
-    Reset();
+    if (m_uMethod == 0) m_pCompress32 = ChooseKernel(Sha1Kernels(), Cpu(), level);
+    else if (m_uMethod == 1) m_pCompress32 = ChooseKernel(Sha256Kernels(), Cpu(), level);
+    else m_pCompress64 = ChooseKernel(Sha512Kernels(), Cpu(), level);
 }
 
 // A digest abandoned half-way still holds data (an HMAC key pad, say).

@@ -24,6 +24,11 @@ public:
     std::int32_t DigestLength() const override;
     std::int32_t BlockLength() const override;
 
+    // Caps the implementation tier of the compression function (numbered as
+    // in digest_kernels.h), so that tests and benchmarks compare the tiers;
+    // by default the best one that the CPU offers runs. Keeps the state.
+    void SetAccelLimit(std::int32_t level);
+
 private:
     void Compress(const unsigned char* data, std::size_t blocks);
 

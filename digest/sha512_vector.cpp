@@ -23,7 +23,7 @@
 namespace mg {
 
 namespace sha512_avx2 {
-#define MG_SHA512_TARGET __attribute__((target("avx2,bmi2")))
+#define MG_SHA512_TARGET __attribute__((target("avx2,bmi,bmi2")))
 #define MG_SHA512_AVX512 0
 #include "digest/sha512_vector.inc"
 #undef MG_SHA512_TARGET
@@ -31,7 +31,7 @@ namespace sha512_avx2 {
 }  // namespace sha512_avx2
 
 namespace sha512_avx512 {
-#define MG_SHA512_TARGET __attribute__((target("avx2,bmi2,avx512f,avx512vl")))
+#define MG_SHA512_TARGET __attribute__((target("avx2,bmi,bmi2,avx512f,avx512vl")))
 #define MG_SHA512_AVX512 1
 #include "digest/sha512_vector.inc"
 #undef MG_SHA512_TARGET

@@ -1,6 +1,8 @@
 // RC4 in memory, and its file form: byte for byte against a model of the
 // 385-byte keystream stride, and what its failures leave behind.
+#include <algorithm>
 #include <random>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,44 @@ TEST(Rc4KnownAnswers, Rfc6229)
     for (const auto& v : kRfc6229) {
         const Bytes stream = Keystream(Hex(v.key), v.offset + 16);
         EXPECT_EQ(Slice(stream, v.offset), Hex(v.stream)) << v.key << " @" << v.offset;
+    }
+}
+
+// The keystream one byte at a time, as the algorithm is published, against
+// the library's word-wide loop: calls of every length split at random points,
+// so that runs start and end at every position of i before and after it
+// wraps, on data at odd addresses.
+TEST(Rc4, WordLoopMatchesTheBytewiseModelOnEverySplit)
+{
+    std::mt19937 rng(6229);
+    for (int trial = 0; trial < 60; ++trial) {
+        Bytes key(1 + rng() % 40);
+        for (auto& b : key) b = static_cast<unsigned char>(rng());
+        const std::size_t n = rng() % 3000;
+        Bytes data(n + 8);
+        for (auto& b : data) b = static_cast<unsigned char>(rng());
+        Rc4State model;
+        Rc4Setup(key.data(), static_cast<std::int32_t>(key.size()), model);
+        Bytes expected(data.begin() + 3, data.begin() + 3 + static_cast<std::ptrdiff_t>(n));
+        unsigned i = model.i, j = model.j;
+        for (auto& b : expected) {
+            i = (i + 1) & 0xFF;
+            j = (j + model.perm[i]) & 0xFF;
+            std::swap(model.perm[i], model.perm[j]);
+            b ^= model.perm[(model.perm[i] + model.perm[j]) & 0xFF];
+        }
+        Rc4State s;
+        Rc4Setup(key.data(), static_cast<std::int32_t>(key.size()), s);
+        for (std::size_t at = 0; at < n;) {
+            const std::size_t piece = std::min<std::size_t>(n - at, rng() % 4 == 0 ? rng() % 9 : rng() % 700);
+            Rc4Crypt(data.data() + 3 + at, static_cast<std::int32_t>(piece), s);
+            at += piece;
+        }
+        ASSERT_EQ(Bytes(data.begin() + 3, data.begin() + 3 + static_cast<std::ptrdiff_t>(n)), expected)
+            << "trial " << trial << ", " << n << " bytes";
+        EXPECT_EQ(s.i, static_cast<unsigned char>(i));
+        EXPECT_EQ(s.j, static_cast<unsigned char>(j));
+        EXPECT_EQ(Bytes(s.perm, s.perm + 256), Bytes(model.perm, model.perm + 256));
     }
 }
 

@@ -25,8 +25,8 @@ CpuFeatures AllOn()
 {
     CpuFeatures f;
     f.sse2 = f.ssse3 = f.sse41 = f.aesni = f.pclmul = f.sha = true;
-    f.avx = f.avx2 = f.bmi2 = true;
-    f.avx512f = f.avx512bw = f.avx512vl = true;
+    f.avx = f.avx2 = f.bmi1 = f.bmi2 = true;
+    f.avx512f = f.avx512bw = f.avx512vl = f.avx512ifma = true;
     f.vaes = f.vpclmul = true;
     return f;
 }
@@ -42,11 +42,11 @@ std::string ChosenName(std::span<const DigestKernel<Fn>> kernels, const CpuFeatu
 TEST(AccelLimit, CapClearsExactlyTheExtensionsAboveTheTier)
 {
     const CpuFeatures tier2 = CapFeatures(AllOn(), kTier256);
-    EXPECT_FALSE(tier2.avx512f || tier2.avx512bw || tier2.avx512vl);
-    EXPECT_TRUE(tier2.avx2 && tier2.vaes && tier2.vpclmul && tier2.aesni && tier2.sha && tier2.bmi2);
+    EXPECT_FALSE(tier2.avx512f || tier2.avx512bw || tier2.avx512vl || tier2.avx512ifma);
+    EXPECT_TRUE(tier2.avx2 && tier2.vaes && tier2.vpclmul && tier2.aesni && tier2.sha && tier2.bmi1 && tier2.bmi2);
 
     const CpuFeatures tier1 = CapFeatures(AllOn(), kTier128);
-    EXPECT_FALSE(tier1.avx || tier1.avx2 || tier1.vaes || tier1.vpclmul || tier1.avx512f);
+    EXPECT_FALSE(tier1.avx || tier1.avx2 || tier1.bmi1 || tier1.bmi2 || tier1.vaes || tier1.vpclmul || tier1.avx512f);
     EXPECT_TRUE(tier1.aesni && tier1.pclmul && tier1.sha && tier1.ssse3 && tier1.sse41);
 
     const CpuFeatures none = CapFeatures(AllOn(), kTierPortable);

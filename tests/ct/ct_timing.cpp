@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
     AddTea(paths);
     AddDigest<Compress32Fn, std::uint32_t>(paths, "SHA-1", Sha1Kernels(), 64, {"sha-ni"});
     AddDigest<Compress32Fn, std::uint32_t>(paths, "SHA-256", Sha256Kernels(), 64, {"sha-ni"});
-    AddDigest<Compress64Fn, std::uint64_t>(paths, "SHA-512", Sha512Kernels(), 128, {"avx512vl"});
+    AddDigest<Compress64Fn, std::uint64_t>(paths, "SHA-512", Sha512Kernels(), 128, {"avx512vl", "xmm-pair-avx512vl"});
     if (paths.size() == 1) std::printf("this CPU has none of the tiers Valgrind cannot run: only the control runs\n");
 
     int failures = 0;

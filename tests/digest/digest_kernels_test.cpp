@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <span>
+#include <string>
 
 #include "cpu/cpu_features.h"
 #include "digest/digest_kernels.h"
@@ -65,6 +66,73 @@ TEST(DigestKernels, PortableIsLastAndAlwaysUsable) {
     EXPECT_EQ(ChooseKernel(Sha1Kernels(), none), &Sha1CompressPortable);
     EXPECT_EQ(ChooseKernel(Sha256Kernels(), none), &Sha256CompressPortable);
     EXPECT_EQ(ChooseKernel(Sha512Kernels(), none), &Sha512CompressPortable);
+}
+
+// The tier cap: each cap picks a variant of that tier or lower, and the
+// digest objects on every cap give the published digests (FIPS 180-4
+// examples, "abc" and the two-block message) and agree with the portable
+// code on random lengths, so that the benchmark's capped rows measure a
+// correct path.
+TEST(DigestKernels, TierCapSelectsLowerTiersWithTheSameDigests) {
+    const CpuFeatures cpu = DetectCpu();
+    for (int limit = 0; limit <= 3; ++limit) {
+        const Compress64Fn chosen = ChooseKernel(Sha512Kernels(), cpu, limit);
+        bool found = false;
+        for (const auto& k : Sha512Kernels())
+            if (k.compress == chosen) {
+                EXPECT_LE(k.tier, limit) << k.name;
+                found = true;
+            }
+        EXPECT_TRUE(found);
+    }
+    EXPECT_EQ(ChooseKernel(Sha512Kernels(), cpu, 0), &Sha512CompressPortable);
+
+    struct Vector {
+        std::int32_t method;
+        const char* message;
+        const char* digest;
+    };
+    const Vector vectors[] = {
+        {3, "abc",
+         "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a"
+         "2192992a274fc1a836ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f"},
+        {3,
+         "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrst"
+         "nopqrstu",
+         "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018"
+         "501d289e4900f7e4331b99dec4b5433ac7d329eeb6dd26545e96e55b874be909"},
+        {2, "abc",
+         "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed"
+         "8086072ba1e7cc2358baeca134c825a7"},
+    };
+    const std::string data = PseudoRandomBytes(3000, 99);
+    std::mt19937 random(99);
+    for (std::int32_t limit = 0; limit <= 3; ++limit) {
+        for (const Vector& v : vectors) {
+            CSHA sha(v.method);
+            sha.SetAccelLimit(limit);
+            sha.AddData(reinterpret_cast<const unsigned char*>(v.message),
+                        static_cast<std::int32_t>(std::strlen(v.message)));
+            unsigned char out[64];
+            sha.FinalDigest(out);
+            EXPECT_EQ(ToHex(out, v.method == 2 ? 48 : 64), v.digest) << "tier cap " << limit;
+        }
+        for (int trial = 0; trial < 20; ++trial) {
+            const std::size_t length = random() % data.size();
+            unsigned char expected[64], actual[64];
+            CSHA portable(3), capped(3);
+            portable.SetAccelLimit(0);
+            capped.SetAccelLimit(limit);
+            portable.AddData(U(data), static_cast<std::int32_t>(length));
+            portable.FinalDigest(expected);
+            // In two pieces, so that a partial block sits in the buffer.
+            const std::size_t first = random() % (length + 1);
+            capped.AddData(U(data), static_cast<std::int32_t>(first));
+            capped.AddData(U(data) + first, static_cast<std::int32_t>(length - first));
+            capped.FinalDigest(actual);
+            ASSERT_EQ(ToHex(actual, 64), ToHex(expected, 64)) << "tier cap " << limit << ", " << length << " bytes";
+        }
+    }
 }
 
 }  // namespace
