@@ -7,17 +7,9 @@
 #include "cipher/chacha20.h"
 #include "cpu/cpu_features.h"
 #include "cpu/secure_wipe.h"
+#include "cpu/x86_intrinsics.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 #define MG_CHACHA_X86 1
 // 64-bit Windows gives no 32-byte stack alignment for the spills of 256-bit
 // registers, and sixteen state words plus their inputs do not fit in the

@@ -34,8 +34,11 @@ public:
                        const unsigned char* sealed, std::size_t sealedLength, unsigned char* out) const;
 
 private:
-    void Tag(const unsigned char* nonce, const unsigned char* aad, std::size_t aadLength, const unsigned char* cipher,
-             std::size_t length, unsigned char* tag) const;
+    enum class Direction { kMacOnly, kSeal, kOpen };
+    // The tag of aad and the ciphertext (`in` when opening, `out` when
+    // sealing), with the cipher run from `in` to `out` unless kMacOnly.
+    void Pass(const unsigned char* nonce, const unsigned char* aad, std::size_t aadLength, const unsigned char* in,
+              std::size_t length, unsigned char* out, Direction direction, unsigned char* tag) const;
 
     unsigned char m_aKey[kKeyLength];
 };

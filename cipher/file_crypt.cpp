@@ -11,9 +11,9 @@
 #include <string>
 #include <utility>
 
-#include "fileio/background_task.h"
 #include "fileio/file_identity.h"
 #include "fileio/file_streams.h"
+#include "fileio/run_pipeline.h"
 #include "cpu/secure_wipe.h"
 #include "digest/sha.h"
 
@@ -37,20 +37,17 @@ void RefuseSameFile(const char* inFile, const char* outFile) {
         Fail("FileCrypt ERROR: The same File for Input and Output ", inFile);
 }
 
-// Up to `want` bytes; fewer only at the end of the input. A failed read must
-// not pass for the end of the file either.
-std::size_t ReadRun(std::istream& in, unsigned char* to, std::size_t want, const char* inFile) {
-    in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(want));
-    if (in.bad()) Fail("FileCrypt ERROR: Cannot read File ", inFile);
-    return static_cast<std::size_t>(in.gcount());
-}
-
-// Writes one run with the output's own Write, on the writer's thread; the
-// writer is started with the first run of a file longer than one.
-bool WriteBehind(std::unique_ptr<CBackgroundTask>& writer, CFileStreams& files, const unsigned char* data,
-                 std::size_t length) {
-    if (writer == nullptr) writer = std::make_unique<CBackgroundTask>();
-    return writer->Submit([&files, data, length] { return files.Write(data, static_cast<std::int32_t>(length)); });
+// Runs through fileio/run_pipeline.h with this format's messages; the last
+// chunk of every run waits for the next, as the last chunk of the file carries
+// the padding. Returns the tail (at its end, the last chunk) in `run`.
+template <class Transform>
+std::size_t StreamOrFail(CFileStreams& files, unsigned char* const (&buffers)[3], std::size_t capacity,
+                         const char* inFile, const char* outFile, Transform transform, unsigned char*& run) {
+    const RunTail tail = StreamRuns(files, buffers, capacity, kChunkBuffer, transform);
+    if (tail.failure == RunFailure::kRead) Fail("FileCrypt ERROR: Cannot read File ", inFile);
+    if (tail.failure == RunFailure::kWrite) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+    run = tail.data;
+    return tail.length;
 }
 
 void WriteOrFail(CFileStreams& files, const unsigned char* data, std::int32_t length, const char* outFile) {
@@ -128,12 +125,11 @@ void EncryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* out
     // at every call). Room after the run for the padding of a last chunk.
     const std::size_t capacity = (kRunChunks + 1) * kChunkBuffer;
     const std::size_t room = capacity + kChunkBuffer;
-    // Two runs: one is written in the background while the other is read
-    // and enciphered.
-    std::unique_ptr<unsigned char[]> storage(new unsigned char[2 * room]);
-    ScopedWipe wipeRuns(storage.get(), 2 * room);
-    unsigned char* run = storage.get();
-    unsigned char* spare = run + room;
+    // Three runs: one read ahead, one enciphered, one written.
+    std::unique_ptr<unsigned char[]> storage(new unsigned char[3 * room]);
+    ScopedWipe wipeRuns(storage.get(), 3 * room);
+    unsigned char* const buffers[3] = {storage.get(), storage.get() + room, storage.get() + 2 * room};
+    unsigned char* run = nullptr;
     const bool oneCall = cipher.Mode() == IBlockCipher::kModeEcb;
     const std::size_t step = oneCall ? kRunChunks * kChunkBuffer : kChunkBuffer;
     auto encrypt = [&](unsigned char* p, std::size_t length, std::size_t by) {
@@ -146,20 +142,8 @@ void EncryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* out
         encrypt(p, length, by);
         WriteOrFail(files, p, static_cast<std::int32_t>(length), outFile);
     };
-    // Started once a file is longer than one run; joined before the runs go.
-    std::unique_ptr<CBackgroundTask> writer;
-
-    std::size_t have = ReadRun(files.Input(), run, capacity, inFile);
-    while (have == capacity) {
-        encrypt(run, capacity - kChunkBuffer, step);
-        if (!WriteBehind(writer, files, run, capacity - kChunkBuffer))
-            Fail("FileCrypt ERROR: Cannot write File ", outFile);
-        // The chunk read ahead starts the other run, which the writer is done with.
-        std::memcpy(spare, run + capacity - kChunkBuffer, kChunkBuffer);
-        std::swap(run, spare);
-        have = kChunkBuffer + ReadRun(files.Input(), run + kChunkBuffer, capacity - kChunkBuffer, inFile);
-    }
-    if (writer != nullptr && !writer->Wait()) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+    const std::size_t have = StreamOrFail(files, buffers, capacity, inFile, outFile,
+                                          [&](unsigned char* p, std::size_t length) { encrypt(p, length, step); }, run);
     if (have > 0) {
         // Every chunk but the last, then the last (1 to 384 bytes) padded.
         const std::size_t whole = (have - 1) / kChunkBuffer * kChunkBuffer;
@@ -212,33 +196,22 @@ void DecryptCipherFile(IBlockCipher& cipher, const char* inFile, const char* out
     // known. ECB takes a run in one call; the chained modes one call per
     // chunk, as the chunks were enciphered.
     const std::size_t capacity = (kRunChunks + 1) * kChunkBuffer;
-    std::unique_ptr<unsigned char[]> storage(new unsigned char[2 * capacity]);
-    ScopedWipe wipeRuns(storage.get(), 2 * capacity);
-    unsigned char* run = storage.get();
-    unsigned char* spare = run + capacity;
+    std::unique_ptr<unsigned char[]> storage(new unsigned char[3 * capacity]);
+    ScopedWipe wipeRuns(storage.get(), 3 * capacity);
+    unsigned char* const buffers[3] = {storage.get(), storage.get() + capacity, storage.get() + 2 * capacity};
+    unsigned char* run = nullptr;
     const std::size_t step = cipher.Mode() == IBlockCipher::kModeEcb ? kRunChunks * kChunkBuffer : kChunkBuffer;
-    auto decrypt = [&](std::size_t length) {
+    auto decrypt = [&](unsigned char* p, std::size_t length) {
         for (std::size_t at = 0; at < length; at += step) {
             const auto n = static_cast<std::int32_t>(std::min(step, length - at));
-            cipher.Decrypt(run + at, run + at, n);
+            cipher.Decrypt(p + at, p + at, n);
         }
     };
-    std::unique_ptr<CBackgroundTask> writer;
-
-    std::size_t have = ReadRun(files.Input(), run, capacity, inFile);
-    while (have == capacity) {
-        decrypt(capacity - kChunkBuffer);
-        if (!WriteBehind(writer, files, run, capacity - kChunkBuffer))
-            Fail("FileCrypt ERROR: Cannot write File ", outFile);
-        std::memcpy(spare, run + capacity - kChunkBuffer, kChunkBuffer);
-        std::swap(run, spare);
-        have = kChunkBuffer + ReadRun(files.Input(), run + kChunkBuffer, capacity - kChunkBuffer, inFile);
-    }
-    if (writer != nullptr && !writer->Wait()) Fail("FileCrypt ERROR: Cannot write File ", outFile);
+    const std::size_t have = StreamOrFail(files, buffers, capacity, inFile, outFile, decrypt, run);
     if (have > 0) {
         const std::size_t whole = (have - 1) / kChunkBuffer * kChunkBuffer;
         if (whole > 0) {
-            decrypt(whole);
+            decrypt(run, whole);
             WriteOrFail(files, run, static_cast<std::int32_t>(whole), outFile);
         }
         unsigned char* last = run + whole;

@@ -4,6 +4,7 @@
 
 #include "cipher/poly1305_avx2.h"
 #include "cipher/poly1305_ifma.h"
+#include "cipher/poly1305_limbs.h"
 #include "cpu/secure_wipe.h"
 #include "digest/digest_util.h"
 
@@ -54,8 +55,7 @@ void CPoly1305::Update(const unsigned char* data, std::size_t length) {
 
 namespace {
 
-using U128 = unsigned __int128;
-constexpr std::uint64_t kMask44 = 0xfffffffffff, kMask42 = 0x3ffffffffff;
+using namespace poly1305_limbs;
 
 inline std::uint64_t Load64(const unsigned char* p) {
     return std::uint64_t{LoadLe32(p)} | (std::uint64_t{LoadLe32(p + 4)} << 32);

@@ -1,18 +1,11 @@
 #include "cipher/poly1305_avx2.h"
 
+#include "cipher/poly1305_limbs.h"
 #include "cpu/cpu_features.h"
 #include "cpu/secure_wipe.h"
+#include "cpu/x86_intrinsics.h"
 
 #if defined(__x86_64__) && defined(__SIZEOF_INT128__) && !defined(_WIN32)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 #define MG_POLY_AVX2 1
 #endif
 
@@ -22,30 +15,10 @@ namespace mg {
 
 namespace {
 
-using U128 = unsigned __int128;
-constexpr std::uint64_t kMask44 = 0xfffffffffff, kMask42 = 0x3ffffffffff, kMask26 = 0x3ffffff;
+using namespace poly1305_limbs;
+constexpr std::uint64_t kMask26 = 0x3ffffff;
 
 #define MG_AVX2 __attribute__((target("avx,avx2")))
-
-// a * b in three-limb form, reduced (the middle limb may carry a few bits more).
-void Mul44(const std::uint64_t* a, const std::uint64_t* b, std::uint64_t* out) {
-    const std::uint64_t s1 = b[1] * 20, s2 = b[2] * 20;
-    const U128 d0 = U128{a[0]} * b[0] + U128{a[1]} * s2 + U128{a[2]} * s1;
-    U128 d1 = U128{a[0]} * b[1] + U128{a[1]} * b[0] + U128{a[2]} * s2;
-    U128 d2 = U128{a[0]} * b[2] + U128{a[1]} * b[1] + U128{a[2]} * b[0];
-    std::uint64_t c = static_cast<std::uint64_t>(d0 >> 44);
-    out[0] = static_cast<std::uint64_t>(d0) & kMask44;
-    d1 += c;
-    c = static_cast<std::uint64_t>(d1 >> 44);
-    out[1] = static_cast<std::uint64_t>(d1) & kMask44;
-    d2 += c;
-    c = static_cast<std::uint64_t>(d2 >> 42);
-    out[2] = static_cast<std::uint64_t>(d2) & kMask42;
-    out[0] += c * 5;
-    c = out[0] >> 44;
-    out[0] &= kMask44;
-    out[1] += c;
-}
 
 // Three 44-bit limbs to five 26-bit ones (the last may be a bit wider). The
 // value may reach past 2^128, so it is never held whole.

@@ -1,20 +1,13 @@
 #include "cipher/poly1305_ifma.h"
 
+#include "cipher/poly1305_limbs.h"
 #include "cpu/cpu_features.h"
 #include "cpu/secure_wipe.h"
+#include "cpu/x86_intrinsics.h"
 
 // Left out on 64-bit Windows as the other 512-bit paths: its compilers do not
 // realign the stack for spilled vector registers.
 #if defined(__x86_64__) && defined(__SIZEOF_INT128__) && !defined(_WIN32)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 #define MG_POLY_IFMA 1
 #endif
 
@@ -24,30 +17,9 @@ namespace mg {
 
 namespace {
 
-using U128 = unsigned __int128;
-constexpr std::uint64_t kMask44 = 0xfffffffffff, kMask42 = 0x3ffffffffff;
+using namespace poly1305_limbs;
 
 #define MG_IFMA __attribute__((target("avx,avx2,avx512f,avx512ifma")))
-
-// a * b in three-limb form, reduced (the middle limb may carry a few bits more).
-void Mul44(const std::uint64_t* a, const std::uint64_t* b, std::uint64_t* out) {
-    const std::uint64_t s1 = b[1] * 20, s2 = b[2] * 20;
-    const U128 d0 = U128{a[0]} * b[0] + U128{a[1]} * s2 + U128{a[2]} * s1;
-    U128 d1 = U128{a[0]} * b[1] + U128{a[1]} * b[0] + U128{a[2]} * s2;
-    U128 d2 = U128{a[0]} * b[2] + U128{a[1]} * b[1] + U128{a[2]} * b[0];
-    std::uint64_t c = static_cast<std::uint64_t>(d0 >> 44);
-    out[0] = static_cast<std::uint64_t>(d0) & kMask44;
-    d1 += c;
-    c = static_cast<std::uint64_t>(d1 >> 44);
-    out[1] = static_cast<std::uint64_t>(d1) & kMask44;
-    d2 += c;
-    c = static_cast<std::uint64_t>(d2 >> 42);
-    out[2] = static_cast<std::uint64_t>(d2) & kMask42;
-    out[0] += c * 5;
-    c = out[0] >> 44;
-    out[0] &= kMask44;
-    out[1] += c;
-}
 
 struct Vec3 {
     __m512i v0, v1, v2;

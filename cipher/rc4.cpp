@@ -51,26 +51,28 @@ inline unsigned NextKeyByte(unsigned char* perm, unsigned char* at, std::uintptr
 // S[i] just stored there, fixed by a branch that is almost never taken. A
 // compiler turns that branch into a conditional move, which puts the compare
 // on the chain; hence the assembly. Byte stores need registers with byte
-// names ("q"), which 32-bit mode has four of.
+// names ("q"), which 32-bit mode has four of. The step ends with tj = S[ti].
+#define MG_RC4_STEP                         \
+    "add %[ti], %[j]\n\t"                  \
+    "and $0xff, %k[j]\n\t"                 \
+    "movzbl (%[p],%[j]), %k[tj]\n\t"       \
+    "movzbl 1(%[p],%[ip]), %k[next]\n\t"   \
+    "movb %b[tj], (%[p],%[ip])\n\t"        \
+    "movb %b[ti], (%[p],%[j])\n\t"         \
+    "add $1, %[ip]\n\t"                    \
+    "cmp %[j], %[ip]\n\t"                  \
+    "jne 1f\n\t"                           \
+    "mov %[ti], %[next]\n"                 \
+    "1:\n\t"                               \
+    "add %[tj], %[ti]\n\t"                 \
+    "and $0xff, %k[ti]\n\t"                \
+    "movzbl (%[p],%[ti]), %k[tj]"
 #if defined(__x86_64__)
 inline std::uintptr_t NextKeyBytePreloaded(unsigned char* perm, std::uintptr_t& ip, std::uintptr_t& j,
                                            std::uintptr_t& ti)
 {
     std::uintptr_t tj, next;
-    __asm__("add %[ti], %[j]\n\t"
-            "and $0xff, %k[j]\n\t"
-            "movzbl (%[p],%[j]), %k[tj]\n\t"
-            "movzbl 1(%[p],%[ip]), %k[next]\n\t"
-            "movb %b[tj], (%[p],%[ip])\n\t"
-            "movb %b[ti], (%[p],%[j])\n\t"
-            "add $1, %[ip]\n\t"
-            "cmp %[j], %[ip]\n\t"
-            "jne 1f\n\t"
-            "mov %[ti], %[next]\n"
-            "1:\n\t"
-            "add %[tj], %[ti]\n\t"
-            "and $0xff, %k[ti]\n\t"
-            "movzbl (%[p],%[ti]), %k[tj]"
+    __asm__(MG_RC4_STEP
             : [ti] "+q"(ti), [tj] "=&q"(tj), [next] "=&r"(next), [j] "+r"(j), [ip] "+r"(ip)
             : [p] "r"(perm)
             : "memory", "cc");
@@ -88,20 +90,7 @@ inline void CryptBytePreloaded(unsigned char* perm, unsigned char* out, std::uin
                                std::uintptr_t& ti)
 {
     std::uintptr_t tj, next;
-    __asm__("add %[ti], %[j]\n\t"
-            "and $0xff, %k[j]\n\t"
-            "movzbl (%[p],%[j]), %k[tj]\n\t"
-            "movzbl 1(%[p],%[ip]), %k[next]\n\t"
-            "movb %b[tj], (%[p],%[ip])\n\t"
-            "movb %b[ti], (%[p],%[j])\n\t"
-            "add $1, %[ip]\n\t"
-            "cmp %[j], %[ip]\n\t"
-            "jne 1f\n\t"
-            "mov %[ti], %[next]\n"
-            "1:\n\t"
-            "add %[tj], %[ti]\n\t"
-            "and $0xff, %k[ti]\n\t"
-            "movzbl (%[p],%[ti]), %k[tj]\n\t"
+    __asm__(MG_RC4_STEP "\n\t"
             "xorb %b[tj], -1(%[o],%[ip])"
             : [ti] "+q"(ti), [tj] "=&q"(tj), [next] "=&r"(next), [j] "+r"(j), [ip] "+r"(ip)
             : [p] "r"(perm), [o] "r"(out)

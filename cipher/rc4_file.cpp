@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "fileio/background_task.h"
+#include "fileio/run_pipeline.h"
 #include "fileio/file_identity.h"
 #include "fileio/file_streams.h"
 #include "cipher/rc4.h"
@@ -42,43 +42,32 @@ void CryptFile(const char* inFile, const char* outFile, const char* keyText) {
     if (!files.OpenOutput(outFile)) Fail("Unable to open output file ", outFile);
 
     // Runs of whole chunks are read, enciphered in place and written at once,
-    // each in the background while the next is read and enciphered. Each
-    // chunk takes one key stream byte more than it has (the format's
-    // stride); the byte is drawn and dropped.
+    // the next read and the last written in the background while one is
+    // enciphered (fileio/run_pipeline.h). Each chunk takes one key stream
+    // byte more than it has (the format's stride); the byte is drawn and
+    // dropped.
     constexpr std::size_t kRun = 682 * kChunkLength;
-    std::unique_ptr<unsigned char[]> storage(new unsigned char[2 * kRun]);
+    std::unique_ptr<unsigned char[]> storage(new unsigned char[3 * kRun]);
     Rc4State state;
     // The state gives the key stream away, and so do the runs once
     // enciphered bytes were XORed into known plaintext.
     ScopedWipe wipeState(state);
-    ScopedWipe wipeRuns(storage.get(), 2 * kRun);
-    unsigned char* run = storage.get();
-    unsigned char* spare = run + kRun;
-    std::unique_ptr<CBackgroundTask> writer;
+    ScopedWipe wipeRuns(storage.get(), 3 * kRun);
+    unsigned char* const buffers[3] = {storage.get(), storage.get() + kRun, storage.get() + 2 * kRun};
     Rc4Setup(reinterpret_cast<const unsigned char*>(keyText), keyLength, state);
-    for (;;) {
-        files.Input().read(reinterpret_cast<char*>(run), static_cast<std::streamsize>(kRun));
-        if (files.Input().bad()) Fail("Unable to read input file ", inFile);
-        const auto got = static_cast<std::size_t>(files.Input().gcount());
-        if (got == 0) break;
-        for (std::size_t at = 0; at < got; at += kChunkLength) {
-            const auto n = static_cast<std::int32_t>(std::min<std::size_t>(kChunkLength, got - at));
+    auto crypt = [&state](unsigned char* run, std::size_t length) {
+        for (std::size_t at = 0; at < length; at += kChunkLength) {
+            const auto n = static_cast<std::int32_t>(std::min<std::size_t>(kChunkLength, length - at));
             Rc4Crypt(run + at, n, state);
             unsigned char dropped = 0;
             Rc4Crypt(&dropped, 1, state);
         }
-        if (got < kRun) {
-            if (writer != nullptr && !writer->Wait()) Fail("Unable to write output file ", outFile);
-            if (!files.Write(run, static_cast<std::int32_t>(got))) Fail("Unable to write output file ", outFile);
-            break;
-        }
-        if (writer == nullptr) writer = std::make_unique<CBackgroundTask>();
-        const unsigned char* data = run;
-        if (!writer->Submit([&files, data, got] { return files.Write(data, static_cast<std::int32_t>(got)); }))
-            Fail("Unable to write output file ", outFile);
-        std::swap(run, spare);
-    }
-    if (writer != nullptr && !writer->Wait()) Fail("Unable to write output file ", outFile);
+    };
+    const RunTail tail = StreamRuns(files, buffers, kRun, 0, crypt);
+    if (tail.failure == RunFailure::kRead) Fail("Unable to read input file ", inFile);
+    if (tail.failure == RunFailure::kWrite) Fail("Unable to write output file ", outFile);
+    crypt(tail.data, tail.length);
+    if (!files.Write(tail.data, static_cast<std::int32_t>(tail.length))) Fail("Unable to write output file ", outFile);
     if (!files.CloseOutput()) Fail("Unable to write output file ", outFile);
 }
 

@@ -9,19 +9,9 @@
 #include "cipher/accel_util.h"
 #include "cipher/block_cipher.h"
 #include "cpu/cpu_features.h"
+#include "cpu/x86_intrinsics.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-// GCC 12 sees its own "undefined" vector idiom in some 512-bit intrinsics as
-// an uninitialised read once they are inlined.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 #define MG_RIJNDAEL_X86 1
 #endif
 

@@ -6,17 +6,9 @@
 #include "cipher/block_cipher.h"
 #include "cipher/accel_util.h"
 #include "cpu/cpu_features.h"
+#include "cpu/x86_intrinsics.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 #define MG_TEA_X86 1
 #endif
 

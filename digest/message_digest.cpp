@@ -46,10 +46,11 @@ void IMessageDigest::DigestFile(const std::string& name, unsigned char* out) {
     unsigned char* next = current + kRead;
     std::size_t got = 0;
     if (!readInto(current, got)) ThrowFileError("Cannot read File ", name);
+    // The reader's count; declared before the reader, which writes it.
+    std::size_t gotNext = 0;
     // Started for a file longer than one read; joined before the buffers go.
     std::unique_ptr<CBackgroundTask> reader;
     while (got == kRead) {
-        std::size_t gotNext = 0;
         if (reader == nullptr) reader = std::make_unique<CBackgroundTask>();
         reader->Submit([&readInto, next, &gotNext] { return readInto(next, gotNext); });
         AddData(current, static_cast<std::int32_t>(got));

@@ -6,14 +6,7 @@
 
 #if defined(__x86_64__)
 
-// GCC 12 reports the deliberately undefined values inside its own AVX-512
-// headers as uninitialised once a function enables AVX-512 (a false
-// positive of that compiler, fixed in later releases).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
+#include "cpu/x86_intrinsics.h"
 
 #include <utility>
 

@@ -3,11 +3,7 @@
 
 #if defined(__x86_64__)
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
+#include "cpu/x86_intrinsics.h"
 
 namespace mg {
 

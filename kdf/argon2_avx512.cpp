@@ -12,11 +12,7 @@
 
 #if defined(__x86_64__)
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
+#include "cpu/x86_intrinsics.h"
 
 #define MG_AVX512 __attribute__((target("avx512f"))) inline __attribute__((always_inline))
 

@@ -3,17 +3,9 @@
 // G calls of each half-round run two at a time. SSE2 only, so that every
 // 32-bit x86 processor the library runs on has it.
 #include "kdf/argon2_kernels.h"
+#include "cpu/x86_intrinsics.h"
 
 #if defined(__i386__) || defined(__x86_64__)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <emmintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 #define MG_SSE2 __attribute__((target("sse2"))) inline __attribute__((always_inline))
 
