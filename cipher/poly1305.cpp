@@ -78,23 +78,6 @@ CPoly1305::CPoly1305(const unsigned char* key)
     for (int i = 0; i < 4; ++i) m_aPad[i] = LoadLe32(key + 16 + 4 * i);
 }
 
-// h * r with r (and s = 20 r) in limbs, reduced to limbs of 44, 44 and 42 bits
-// (the middle one may carry a few bits more).
-inline void MulReduce(const U128 d0in, U128 d1, U128 d2, std::uint64_t& h0, std::uint64_t& h1, std::uint64_t& h2) {
-    std::uint64_t c = static_cast<std::uint64_t>(d0in >> 44);
-    h0 = static_cast<std::uint64_t>(d0in) & kMask44;
-    d1 += c;
-    c = static_cast<std::uint64_t>(d1 >> 44);
-    h1 = static_cast<std::uint64_t>(d1) & kMask44;
-    d2 += c;
-    c = static_cast<std::uint64_t>(d2 >> 42);
-    h2 = static_cast<std::uint64_t>(d2) & kMask42;
-    h0 += c * 5;
-    c = h0 >> 44;
-    h0 &= kMask44;
-    h1 += c;
-}
-
 void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
     // Long runs of full blocks sixteen lanes wide where the CPU has IFMA.
     if (full && blocks >= 32 && Poly1305IfmaAvailable()) {
@@ -124,7 +107,7 @@ void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
         // independent, so the multiplier is kept busy instead of waiting
         // for the carries of the previous block.
         std::uint64_t q0, q1, q2;
-        MulReduce(U128{r0} * r0 + U128{r1} * s2 + U128{r2} * s1, U128{r0} * r1 + U128{r1} * r0 + U128{r2} * s2,
+        Reduce44(U128{r0} * r0 + U128{r1} * s2 + U128{r2} * s1, U128{r0} * r1 + U128{r1} * r0 + U128{r2} * s2,
                   U128{r0} * r2 + U128{r1} * r1 + U128{r2} * r0, q0, q1, q2);
         const std::uint64_t t1 = q1 * (5 << 2), t2 = q2 * (5 << 2);
         for (; blocks >= 2; blocks -= 2, m += 32) {
@@ -135,7 +118,7 @@ void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
             const std::uint64_t y0 = b0 & kMask44;
             const std::uint64_t y1 = ((b0 >> 44) | (b1 << 20)) & kMask44;
             const std::uint64_t y2 = ((b1 >> 24) & kMask42) | hibit;
-            MulReduce(U128{x0} * q0 + U128{x1} * t2 + U128{x2} * t1 + U128{y0} * r0 + U128{y1} * s2 + U128{y2} * s1,
+            Reduce44(U128{x0} * q0 + U128{x1} * t2 + U128{x2} * t1 + U128{y0} * r0 + U128{y1} * s2 + U128{y2} * s1,
                       U128{x0} * q1 + U128{x1} * q0 + U128{x2} * t2 + U128{y0} * r1 + U128{y1} * r0 + U128{y2} * s2,
                       U128{x0} * q2 + U128{x1} * q1 + U128{x2} * q0 + U128{y0} * r2 + U128{y1} * r1 + U128{y2} * r0,
                       h0, h1, h2);
@@ -146,7 +129,7 @@ void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
         h0 += t0 & kMask44;
         h1 += ((t0 >> 44) | (t1 << 20)) & kMask44;
         h2 += ((t1 >> 24) & kMask42) | hibit;
-        MulReduce(U128{h0} * r0 + U128{h1} * s2 + U128{h2} * s1, U128{h0} * r1 + U128{h1} * r0 + U128{h2} * s2,
+        Reduce44(U128{h0} * r0 + U128{h1} * s2 + U128{h2} * s1, U128{h0} * r1 + U128{h1} * r0 + U128{h2} * s2,
                   U128{h0} * r2 + U128{h1} * r1 + U128{h2} * r0, h0, h1, h2);
     }
     m_aH[0] = h0;
