@@ -45,19 +45,24 @@ wine_up() {  # BITS BUILD-DIR
   mkdir -p "$prefix"
   if [[ ! -f $prefix/system.reg ]]; then
     # A new prefix takes its word size from the loader that makes it, not
-    # from a server that is already up: make it first, then stop its server.
+    # from a server that is already up: make it first.
     "${env[@]}" "$loader" wineboot --init </dev/null >/dev/null 2>&1 || true
-    "${env[@]}" "$wineserver" -k 2>/dev/null || true
-    "${env[@]}" "$wineserver" -w 2>/dev/null || true
   fi
-  # Exits with 2 when a server for the prefix runs already, which serves too.
+  # A server left from making the prefix or from an earlier step (perhaps
+  # still shutting down) would make the persistent one below exit with 2 and
+  # then quit when idle itself: stop it and wait until it is gone first.
+  "${env[@]}" "$wineserver" -k 2>/dev/null || true
+  "${env[@]}" "$wineserver" -w 2>/dev/null || true
   "${env[@]}" "$wineserver" -p </dev/null >/dev/null 2>&1 || true
   servers+=("$prefix")
   "${env[@]}" "$loader" wineboot </dev/null >/dev/null 2>&1 || true
 }
 wine_down() {
   local prefix
-  for prefix in "${servers[@]}"; do WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true; done
+  for prefix in "${servers[@]}"; do
+    WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+    WINEPREFIX=$prefix "$wineserver" -w 2>/dev/null || true
+  done
   servers=()
 }
 trap wine_down EXIT
