@@ -10,7 +10,6 @@
 
 #include <utility>
 
-#include "digest/digest_util.h"
 #include "digest/sha_constants.h"
 
 namespace mg {
