@@ -1,4 +1,4 @@
-// Argon2's compression function on 512-bit registers (AVX-512F, x86-64): the
+// Argon2's compression function on 512-bit registers (AVX-512F): the
 // whole 1 KiB block stays in sixteen of the thirty-two registers from the
 // first xor to the last, and both passes of the permutation take two rows
 // (or two columns) to a register, so each G step covers eight columns of
@@ -7,10 +7,11 @@
 // r[j] holds words 8j..8j+7: row i is r[2i] and r[2i+1]. A row pair is
 // regrouped into a, b, c, d registers with 128-bit lane shuffles, a column
 // pair with two-source permutations; the diagonal step rotates within each
-// 256-bit half, which is one row or column.
+// 256-bit half, which is one row or column. The eight registers of 32-bit
+// mode spill half the block, and it is still the fastest kernel there.
 #include "kdf/argon2_kernels.h"
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__i386__)
 
 #include "cpu/x86_intrinsics.h"
 

@@ -37,18 +37,14 @@ inline void Round(std::uint64_t* v, const int (&i)[16]) {
 bool Always(const CpuFeatures&) { return true; }
 #if defined(__i386__) || defined(__x86_64__)
 bool HasSse2(const CpuFeatures& cpu) { return cpu.sse2; }
-#endif
-#if defined(__x86_64__)
 bool HasAvx2(const CpuFeatures& cpu) { return cpu.avx2; }
 bool HasAvx512(const CpuFeatures& cpu) { return cpu.avx512f; }
 #endif
 
 constexpr Argon2Kernel kKernels[] = {
-#if defined(__x86_64__)
+#if defined(__i386__) || defined(__x86_64__)
     {"avx512f", Argon2FillAvx512, HasAvx512},
     {"avx2", Argon2FillAvx2, HasAvx2},
-#endif
-#if defined(__i386__) || defined(__x86_64__)
     {"sse2", Argon2FillSse2, HasSse2},
 #endif
     {"portable", Argon2FillPortable, Always},

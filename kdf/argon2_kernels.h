@@ -34,8 +34,6 @@ Argon2FillFn ChooseArgon2Kernel(const CpuFeatures& cpu);
 void Argon2FillPortable(const Argon2Block& prev, const Argon2Block& ref, Argon2Block& next, bool withXor);
 #if defined(__i386__) || defined(__x86_64__)
 void Argon2FillSse2(const Argon2Block& prev, const Argon2Block& ref, Argon2Block& next, bool withXor);
-#endif
-#if defined(__x86_64__)
 void Argon2FillAvx2(const Argon2Block& prev, const Argon2Block& ref, Argon2Block& next, bool withXor);
 void Argon2FillAvx512(const Argon2Block& prev, const Argon2Block& ref, Argon2Block& next, bool withXor);
 #endif
