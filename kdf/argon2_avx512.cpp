@@ -7,8 +7,9 @@
 // r[j] holds words 8j..8j+7: row i is r[2i] and r[2i+1]. A row pair is
 // regrouped into a, b, c, d registers with 128-bit lane shuffles, a column
 // pair with two-source permutations; the diagonal step rotates within each
-// 256-bit half, which is one row or column. The eight registers of 32-bit
-// mode spill half the block, and it is still the fastest kernel there.
+// 256-bit half, which is one row or column. In 32-bit mode, with eight
+// registers, the block lives on the stack and each group goes through the
+// rounds alone, so that a, b, c, d and the temporaries fit.
 #include "kdf/argon2_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -20,40 +21,48 @@
 namespace mg {
 namespace {
 
+#if defined(__x86_64__)
+constexpr int kGroups = 2;
+#else
+constexpr int kGroups = 1;
+#endif
+
 MG_AVX512 __m512i BlaMka(__m512i x, __m512i y) {
     const __m512i z = _mm512_mul_epu32(x, y);
     return _mm512_add_epi64(_mm512_add_epi64(x, y), _mm512_add_epi64(z, z));
 }
 
-// v holds a, b, c, d of two groups: v[0..3] and v[4..7].
-MG_AVX512 void HalfRound(__m512i (&v)[8]) {
-    for (int s = 0; s < 8; s += 4) {
+// v holds a, b, c, d of each group: v[0..3], then v[4..7].
+template <int N>
+MG_AVX512 void HalfRound(__m512i (&v)[N]) {
+    for (int s = 0; s < N; s += 4) {
         v[s] = BlaMka(v[s], v[s + 1]);
         v[s + 3] = _mm512_ror_epi64(_mm512_xor_si512(v[s + 3], v[s]), 32);
     }
-    for (int s = 0; s < 8; s += 4) {
+    for (int s = 0; s < N; s += 4) {
         v[s + 2] = BlaMka(v[s + 2], v[s + 3]);
         v[s + 1] = _mm512_ror_epi64(_mm512_xor_si512(v[s + 1], v[s + 2]), 24);
     }
-    for (int s = 0; s < 8; s += 4) {
+    for (int s = 0; s < N; s += 4) {
         v[s] = BlaMka(v[s], v[s + 1]);
         v[s + 3] = _mm512_ror_epi64(_mm512_xor_si512(v[s + 3], v[s]), 16);
     }
-    for (int s = 0; s < 8; s += 4) {
+    for (int s = 0; s < N; s += 4) {
         v[s + 2] = BlaMka(v[s + 2], v[s + 3]);
         v[s + 1] = _mm512_ror_epi64(_mm512_xor_si512(v[s + 1], v[s + 2]), 63);
     }
 }
 
-MG_AVX512 void FullRound(__m512i (&v)[8]) {
+template <int N>
+MG_AVX512 void FullRound(__m512i (&v)[N]) {
     HalfRound(v);
-    for (int s = 0; s < 8; s += 4) {
+    for (int s = 0; s < N; s += 4) {
         v[s + 1] = _mm512_permutex_epi64(v[s + 1], _MM_SHUFFLE(0, 3, 2, 1));
         v[s + 2] = _mm512_permutex_epi64(v[s + 2], _MM_SHUFFLE(1, 0, 3, 2));
         v[s + 3] = _mm512_permutex_epi64(v[s + 3], _MM_SHUFFLE(2, 1, 0, 3));
     }
     HalfRound(v);
-    for (int s = 0; s < 8; s += 4) {
+    for (int s = 0; s < N; s += 4) {
         v[s + 1] = _mm512_permutex_epi64(v[s + 1], _MM_SHUFFLE(2, 1, 0, 3));
         v[s + 2] = _mm512_permutex_epi64(v[s + 2], _MM_SHUFFLE(1, 0, 3, 2));
         v[s + 3] = _mm512_permutex_epi64(v[s + 3], _MM_SHUFFLE(0, 3, 2, 1));
@@ -62,21 +71,23 @@ MG_AVX512 void FullRound(__m512i (&v)[8]) {
 
 // Rows p, p + 1 (first group) and p + 2, p + 3 (second), p = 0 or 4.
 MG_AVX512 void Rows(__m512i (&r)[16], int p) {
-    __m512i v[8];
-    for (int g = 0; g < 2; ++g) {
-        const int x = 2 * (p + 2 * g), y = x + 2;  // r[x] and r[y]: the first halves of the two rows
-        v[4 * g + 0] = _mm512_shuffle_i64x2(r[x], r[y], _MM_SHUFFLE(1, 0, 1, 0));
-        v[4 * g + 1] = _mm512_shuffle_i64x2(r[x], r[y], _MM_SHUFFLE(3, 2, 3, 2));
-        v[4 * g + 2] = _mm512_shuffle_i64x2(r[x + 1], r[y + 1], _MM_SHUFFLE(1, 0, 1, 0));
-        v[4 * g + 3] = _mm512_shuffle_i64x2(r[x + 1], r[y + 1], _MM_SHUFFLE(3, 2, 3, 2));
-    }
-    FullRound(v);
-    for (int g = 0; g < 2; ++g) {
-        const int x = 2 * (p + 2 * g), y = x + 2;
-        r[x] = _mm512_shuffle_i64x2(v[4 * g + 0], v[4 * g + 1], _MM_SHUFFLE(1, 0, 1, 0));
-        r[y] = _mm512_shuffle_i64x2(v[4 * g + 0], v[4 * g + 1], _MM_SHUFFLE(3, 2, 3, 2));
-        r[x + 1] = _mm512_shuffle_i64x2(v[4 * g + 2], v[4 * g + 3], _MM_SHUFFLE(1, 0, 1, 0));
-        r[y + 1] = _mm512_shuffle_i64x2(v[4 * g + 2], v[4 * g + 3], _MM_SHUFFLE(3, 2, 3, 2));
+    for (int first = 0; first < 2; first += kGroups) {
+        __m512i v[4 * kGroups];
+        for (int g = 0; g < kGroups; ++g) {
+            const int x = 2 * (p + 2 * (first + g)), y = x + 2;  // r[x], r[y]: the first halves of the two rows
+            v[4 * g + 0] = _mm512_shuffle_i64x2(r[x], r[y], _MM_SHUFFLE(1, 0, 1, 0));
+            v[4 * g + 1] = _mm512_shuffle_i64x2(r[x], r[y], _MM_SHUFFLE(3, 2, 3, 2));
+            v[4 * g + 2] = _mm512_shuffle_i64x2(r[x + 1], r[y + 1], _MM_SHUFFLE(1, 0, 1, 0));
+            v[4 * g + 3] = _mm512_shuffle_i64x2(r[x + 1], r[y + 1], _MM_SHUFFLE(3, 2, 3, 2));
+        }
+        FullRound(v);
+        for (int g = 0; g < kGroups; ++g) {
+            const int x = 2 * (p + 2 * (first + g)), y = x + 2;
+            r[x] = _mm512_shuffle_i64x2(v[4 * g + 0], v[4 * g + 1], _MM_SHUFFLE(1, 0, 1, 0));
+            r[y] = _mm512_shuffle_i64x2(v[4 * g + 0], v[4 * g + 1], _MM_SHUFFLE(3, 2, 3, 2));
+            r[x + 1] = _mm512_shuffle_i64x2(v[4 * g + 2], v[4 * g + 3], _MM_SHUFFLE(1, 0, 1, 0));
+            r[y + 1] = _mm512_shuffle_i64x2(v[4 * g + 2], v[4 * g + 3], _MM_SHUFFLE(3, 2, 3, 2));
+        }
     }
 }
 
@@ -93,7 +104,15 @@ MG_AVX512 void Columns(__m512i (&r)[16], int h) {
         v[k] = _mm512_permutex2var_epi64(r[x], low, r[y]);
         v[4 + k] = _mm512_permutex2var_epi64(r[x], high, r[y]);
     }
-    FullRound(v);
+    if constexpr (kGroups == 2) {
+        FullRound(v);
+    } else {
+        for (int first = 0; first < 8; first += 4) {
+            __m512i w[4] = {v[first], v[first + 1], v[first + 2], v[first + 3]};
+            FullRound(w);
+            for (int k = 0; k < 4; ++k) v[first + k] = w[k];
+        }
+    }
     for (int k = 0; k < 4; ++k) {
         const int x = h + 4 * k, y = x + 2;
         r[x] = _mm512_permutex2var_epi64(v[k], evenLanes, v[4 + k]);
