@@ -95,9 +95,37 @@ MG_AVX2 inline void Quarter256(__m256i& a, __m256i& b, __m256i& c, __m256i& d, _
     c = _mm256_add_epi32(c, d); b = Rotl256(_mm256_xor_si256(b, c), 7);
 }
 
-MG_AVX2 inline void Put128Avx(const unsigned char* in, unsigned char* out, std::size_t at, __m128i v) {
-    if (in != nullptr) v = _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+MG_AVX2 inline void Put256(const unsigned char* in, unsigned char* out, std::size_t at, __m256i v) {
+    if (in != nullptr) v = _mm256_xor_si256(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + at)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), v);
+}
+
+// Words 4g..4g+3 and 4g+4..4g+7 (g = 0 or 2) of the eight blocks, finished
+// with their inputs and transposed so that each register holds 32
+// consecutive bytes of one block. Half the state at a time, so that the
+// transpose does not spill.
+MG_AVX2 inline void PutHalf(const unsigned char* in, unsigned char* out, std::size_t at, const __m256i* x,
+                            const __m256i* input) {
+    __m256i rows[2][4];
+    for (int h = 0; h < 2; ++h) {
+        const __m256i a = _mm256_add_epi32(x[4 * h], input[4 * h]);
+        const __m256i b = _mm256_add_epi32(x[4 * h + 1], input[4 * h + 1]);
+        const __m256i c = _mm256_add_epi32(x[4 * h + 2], input[4 * h + 2]);
+        const __m256i d = _mm256_add_epi32(x[4 * h + 3], input[4 * h + 3]);
+        const __m256i t0 = _mm256_unpacklo_epi32(a, b);
+        const __m256i t1 = _mm256_unpacklo_epi32(c, d);
+        const __m256i t2 = _mm256_unpackhi_epi32(a, b);
+        const __m256i t3 = _mm256_unpackhi_epi32(c, d);
+        // Low half: block b, high half: block b + 4.
+        rows[h][0] = _mm256_unpacklo_epi64(t0, t1);
+        rows[h][1] = _mm256_unpackhi_epi64(t0, t1);
+        rows[h][2] = _mm256_unpacklo_epi64(t2, t3);
+        rows[h][3] = _mm256_unpackhi_epi64(t2, t3);
+    }
+    for (int b = 0; b < 4; ++b) {
+        Put256(in, out, b * 64 + at, _mm256_permute2x128_si256(rows[0][b], rows[1][b], 0x20));
+        Put256(in, out, (b + 4) * 64 + at, _mm256_permute2x128_si256(rows[0][b], rows[1][b], 0x31));
+    }
 }
 
 MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* state, const unsigned char* in,
@@ -121,24 +149,10 @@ MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* stat
         Quarter256(x[2], x[7], x[8], x[13], rot16, rot8);
         Quarter256(x[3], x[4], x[9], x[14], rot16, rot8);
     }
-    for (int i = 0; i < 16; ++i) {
-        const __m256i input = i == 12 ? counters : _mm256_set1_epi32(static_cast<int>(state[i]));
-        x[i] = _mm256_add_epi32(x[i], input);
-    }
-    // As the SSE2 transpose, within each 128-bit half: the low half holds
-    // blocks 0-3, the high half blocks 4-7.
-    for (int g = 0; g < 4; ++g) {
-        const __m256i t0 = _mm256_unpacklo_epi32(x[4 * g], x[4 * g + 1]);
-        const __m256i t1 = _mm256_unpacklo_epi32(x[4 * g + 2], x[4 * g + 3]);
-        const __m256i t2 = _mm256_unpackhi_epi32(x[4 * g], x[4 * g + 1]);
-        const __m256i t3 = _mm256_unpackhi_epi32(x[4 * g + 2], x[4 * g + 3]);
-        const __m256i rows[4] = {_mm256_unpacklo_epi64(t0, t1), _mm256_unpackhi_epi64(t0, t1),
-                                 _mm256_unpacklo_epi64(t2, t3), _mm256_unpackhi_epi64(t2, t3)};
-        for (int b = 0; b < 4; ++b) {
-            Put128Avx(in, out, b * 64 + 16 * g, _mm256_castsi256_si128(rows[b]));
-            Put128Avx(in, out, (b + 4) * 64 + 16 * g, _mm256_extracti128_si256(rows[b], 1));
-        }
-    }
+    __m256i input[16];
+    for (int i = 0; i < 16; ++i) input[i] = i == 12 ? counters : _mm256_set1_epi32(static_cast<int>(state[i]));
+    PutHalf(in, out, 0, x, input);
+    PutHalf(in, out, 32, x + 8, input + 8);
 }
 
 #endif

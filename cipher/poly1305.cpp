@@ -192,6 +192,13 @@ CPoly1305::CPoly1305(const unsigned char* key)
 }
 
 void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
+    // Four lanes wide where the CPU has AVX2.
+    if (full && blocks >= 16 && Poly1305Avx2Available()) {
+        const std::size_t groups = blocks / 4;
+        Poly1305Avx2Blocks26(m_aH, m_aR, m, groups);
+        m += groups * 64;
+        blocks -= groups * 4;
+    }
     const std::uint32_t hibit = full ? 1u << 24 : 0;
     const std::uint64_t r0 = m_aR[0], r1 = m_aR[1], r2 = m_aR[2], r3 = m_aR[3], r4 = m_aR[4];
     const std::uint64_t s1 = r1 * 5, s2 = r2 * 5, s3 = r3 * 5, s4 = r4 * 5;

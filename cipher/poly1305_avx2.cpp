@@ -5,7 +5,7 @@
 #include "cpu/secure_wipe.h"
 #include "cpu/x86_intrinsics.h"
 
-#if defined(__x86_64__) && defined(__SIZEOF_INT128__) && !defined(_WIN32)
+#if (defined(__x86_64__) || defined(__i386__)) && !(defined(_WIN32) && defined(__x86_64__))
 #define MG_POLY_AVX2 1
 #endif
 
@@ -15,30 +15,48 @@ namespace mg {
 
 namespace {
 
-using namespace poly1305_limbs;
 constexpr std::uint64_t kMask26 = 0x3ffffff;
 
 #define MG_AVX2 __attribute__((target("avx,avx2")))
 
-// Three 44-bit limbs to five 26-bit ones (the last may be a bit wider). The
-// value may reach past 2^128, so it is never held whole.
-void To26(const std::uint64_t* a, std::uint64_t* out) {
-    U128 acc = a[0];
-    out[0] = static_cast<std::uint64_t>(acc) & kMask26;
-    acc = (acc >> 26) + (U128{a[1]} << 18);  // bit 26 now at 0; a[1] starts at bit 44
-    out[1] = static_cast<std::uint64_t>(acc) & kMask26;
-    acc >>= 26;
-    out[2] = static_cast<std::uint64_t>(acc) & kMask26;
-    acc = (acc >> 26) + (U128{a[2]} << 10);  // bit 78 at 0; a[2] starts at bit 88
-    out[3] = static_cast<std::uint64_t>(acc) & kMask26;
-    out[4] = static_cast<std::uint64_t>(acc >> 26);
+// Sixty-four-bit column sums carried back to 26-bit limbs, 2^130 folded in
+// as 5; the result's limbs 1 and 4 may hold a few bits more.
+void Carry26(const std::uint64_t* t, std::uint64_t* h) {
+    std::uint64_t c = t[0] >> 26;
+    h[0] = t[0] & kMask26;
+    std::uint64_t d = t[1] + c;
+    h[1] = d & kMask26;
+    d = t[2] + (d >> 26);
+    h[2] = d & kMask26;
+    d = t[3] + (d >> 26);
+    h[3] = d & kMask26;
+    d = t[4] + (d >> 26);
+    h[4] = d & kMask26;
+    c = (d >> 26) * 5 + h[0];
+    h[0] = c & kMask26;
+    h[1] += c >> 26;
+}
+
+// a * b on 26-bit limbs, reduced.
+void Mul26(const std::uint64_t* a, const std::uint64_t* b, std::uint64_t* out) {
+    const std::uint64_t s1 = b[1] * 5, s2 = b[2] * 5, s3 = b[3] * 5, s4 = b[4] * 5;
+    const std::uint64_t t[5] = {
+        a[0] * b[0] + a[1] * s4 + a[2] * s3 + a[3] * s2 + a[4] * s1,
+        a[0] * b[1] + a[1] * b[0] + a[2] * s4 + a[3] * s3 + a[4] * s2,
+        a[0] * b[2] + a[1] * b[1] + a[2] * b[0] + a[3] * s4 + a[4] * s3,
+        a[0] * b[3] + a[1] * b[2] + a[2] * b[1] + a[3] * b[0] + a[4] * s4,
+        a[0] * b[4] + a[1] * b[3] + a[2] * b[2] + a[3] * b[1] + a[4] * b[0]};
+    Carry26(t, out);
 }
 
 struct Limbs {
     __m256i v[5];
 };
 
-// d = h * r per lane, carried back to 26-bit limbs.
+// h = h * r per lane (s = 5 r), carried back to about 26 bits a limb in two
+// interleaved chains (0 → 1 → 2 → 3 and 3 → 4 → 0 → 1), half the latency of
+// one chain round the whole number: the steps wait on this, not on the
+// multiplier.
 MG_AVX2 inline void MulCarry(Limbs& h, const Limbs& r, const Limbs& s) {
     const __m256i* a = h.v;
     __m256i d0 = _mm256_add_epi64(
@@ -62,19 +80,24 @@ MG_AVX2 inline void MulCarry(Limbs& h, const Limbs& r, const Limbs& s) {
                          _mm256_add_epi64(_mm256_mul_epu32(a[2], r.v[2]), _mm256_mul_epu32(a[3], r.v[1]))),
         _mm256_mul_epu32(a[4], r.v[0]));
     const __m256i mask = _mm256_set1_epi64x(static_cast<long long>(kMask26));
+    // Column sums stay below 2^60; after the chains every limb is below
+    // 2^26 + 2^12, so that with a message block added the next products
+    // (inputs of 32 bits at most) cannot overflow.
     d1 = _mm256_add_epi64(d1, _mm256_srli_epi64(d0, 26));
     d0 = _mm256_and_si256(d0, mask);
-    d2 = _mm256_add_epi64(d2, _mm256_srli_epi64(d1, 26));
-    d1 = _mm256_and_si256(d1, mask);
-    d3 = _mm256_add_epi64(d3, _mm256_srli_epi64(d2, 26));
-    d2 = _mm256_and_si256(d2, mask);
     d4 = _mm256_add_epi64(d4, _mm256_srli_epi64(d3, 26));
     d3 = _mm256_and_si256(d3, mask);
-    const __m256i c = _mm256_srli_epi64(d4, 26);
+    d2 = _mm256_add_epi64(d2, _mm256_srli_epi64(d1, 26));
+    d1 = _mm256_and_si256(d1, mask);
+    __m256i c = _mm256_srli_epi64(d4, 26);
     d4 = _mm256_and_si256(d4, mask);
     d0 = _mm256_add_epi64(d0, _mm256_add_epi64(c, _mm256_slli_epi64(c, 2)));  // 2^130 = 5
+    d3 = _mm256_add_epi64(d3, _mm256_srli_epi64(d2, 26));
+    d2 = _mm256_and_si256(d2, mask);
     d1 = _mm256_add_epi64(d1, _mm256_srli_epi64(d0, 26));
     d0 = _mm256_and_si256(d0, mask);
+    d4 = _mm256_add_epi64(d4, _mm256_srli_epi64(d3, 26));
+    d3 = _mm256_and_si256(d3, mask);
     h.v[0] = d0;
     h.v[1] = d1;
     h.v[2] = d2;
@@ -97,48 +120,106 @@ MG_AVX2 inline void AddMessage(Limbs& h, const unsigned char* m) {
     h.v[4] = _mm256_add_epi64(h.v[4], _mm256_or_si256(_mm256_srli_epi64(hi, 40), _mm256_set1_epi64x(1 << 24)));
 }
 
-MG_AVX2 __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t* r, const unsigned char* m,
-                                           std::size_t groups) {
-    std::uint64_t p[4][3];  // r, r^2, r^3, r^4
-    p[0][0] = r[0], p[0][1] = r[1], p[0][2] = r[2];
-    Mul44(p[0], p[0], p[1]);
-    Mul44(p[1], p[0], p[2]);
-    Mul44(p[1], p[1], p[3]);
-    std::uint64_t q[4][5];
-    for (int i = 0; i < 4; ++i) To26(p[i], q[i]);
-    Limbs r4, s4, rj, sj;
+MG_AVX2 inline __m256i Lanes4(const std::uint64_t* a, const std::uint64_t* b, const std::uint64_t* c,
+                              const std::uint64_t* d, int k, std::uint64_t times) {
+    return _mm256_setr_epi64x(static_cast<long long>(a[k] * times), static_cast<long long>(b[k] * times),
+                              static_cast<long long>(c[k] * times), static_cast<long long>(d[k] * times));
+}
+
+// kSets sets of four lanes; each step takes 64 * kSets bytes, set k its
+// blocks 4k .. 4k + 3. q holds r, r^2, ... r^(4 kSets).
+template <int kSets>
+MG_AVX2 __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t (*q)[5], const unsigned char* m,
+                                           std::size_t steps) {
+    constexpr int kLanes = 4 * kSets;
+    Limbs step, stepS, acc[kSets];
     for (int k = 0; k < 5; ++k) {
-        r4.v[k] = _mm256_set1_epi64x(static_cast<long long>(q[3][k]));
-        s4.v[k] = _mm256_set1_epi64x(static_cast<long long>(q[3][k] * 5));
-        // Lane j ends with the power that its last block still needs: r^(4-j).
-        rj.v[k] = _mm256_setr_epi64x(static_cast<long long>(q[3][k]), static_cast<long long>(q[2][k]),
-                                     static_cast<long long>(q[1][k]), static_cast<long long>(q[0][k]));
-        sj.v[k] = _mm256_setr_epi64x(static_cast<long long>(q[3][k] * 5), static_cast<long long>(q[2][k] * 5),
-                                     static_cast<long long>(q[1][k] * 5), static_cast<long long>(q[0][k] * 5));
+        step.v[k] = _mm256_set1_epi64x(static_cast<long long>(q[kLanes - 1][k]));
+        stepS.v[k] = _mm256_set1_epi64x(static_cast<long long>(q[kLanes - 1][k] * 5));
     }
-    // The accumulator so far goes into lane 0, ahead of the first block.
-    std::uint64_t h26[5];
-    To26(h, h26);
-    Limbs acc;
-    acc.v[0] = _mm256_setr_epi64x(static_cast<long long>(h26[0]), 0, 0, 0);
-    acc.v[1] = _mm256_setr_epi64x(static_cast<long long>(h26[1]), 0, 0, 0);
-    acc.v[2] = _mm256_setr_epi64x(static_cast<long long>(h26[2]), 0, 0, 0);
-    acc.v[3] = _mm256_setr_epi64x(static_cast<long long>(h26[3]), 0, 0, 0);
-    acc.v[4] = _mm256_setr_epi64x(static_cast<long long>(h26[4]), 0, 0, 0);
-    AddMessage(acc, m);
-    for (std::size_t g = 1; g < groups; ++g) {
-        MulCarry(acc, r4, s4);
-        AddMessage(acc, m + 64 * g);
+    // The accumulator so far goes into the first lane, ahead of the first block.
+    for (int set = 0; set < kSets; ++set) {
+        for (int k = 0; k < 5; ++k) {
+            acc[set].v[k] = _mm256_setr_epi64x(static_cast<long long>(set == 0 ? h[k] : 0), 0, 0, 0);
+        }
+        AddMessage(acc[set], m + 64 * set);
     }
-    MulCarry(acc, rj, sj);
-    // The sum of the lanes, back to three 44-bit limbs.
+    for (std::size_t g = 1; g < steps; ++g) {
+        for (int set = 0; set < kSets; ++set) {
+            MulCarry(acc[set], step, stepS);
+            AddMessage(acc[set], m + 64 * (kSets * g + set));
+        }
+    }
+    // Lane j of set k ends with the power its last block still needs:
+    // r^(lanes - 4k - j).
+    __m256i sum[5];
+    for (int set = 0; set < kSets; ++set) {
+        const int top = kLanes - 4 * set - 1;
+        Limbs rj, sj;
+        for (int k = 0; k < 5; ++k) {
+            rj.v[k] = Lanes4(q[top], q[top - 1], q[top - 2], q[top - 3], k, 1);
+            sj.v[k] = Lanes4(q[top], q[top - 1], q[top - 2], q[top - 3], k, 5);
+        }
+        MulCarry(acc[set], rj, sj);
+        for (int k = 0; k < 5; ++k) sum[k] = set == 0 ? acc[set].v[k] : _mm256_add_epi64(sum[k], acc[set].v[k]);
+    }
     alignas(32) std::uint64_t lanes[5][4];
-    for (int k = 0; k < 5; ++k) _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[k]), acc.v[k]);
+    for (int k = 0; k < 5; ++k) _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[k]), sum[k]);
     std::uint64_t t[5];
     for (int k = 0; k < 5; ++k) t[k] = lanes[k][0] + lanes[k][1] + lanes[k][2] + lanes[k][3];
-    U128 sum = U128{t[0]} + (U128{t[1]} << 26) + (U128{t[2]} << 52);
+    Carry26(t, h);
+    SecureWipeObject(lanes);
+    SecureWipeObject(t);
+}
+
+// Eight lanes where there are sixteen vector registers; the 32-bit build's
+// eight would spill the second set of accumulators on every step.
+#if defined(__x86_64__)
+constexpr int kWideSets = 2;
+#else
+constexpr int kWideSets = 1;
+#endif
+
+}  // namespace
+
+bool Poly1305Avx2Available() { return Cpu().avx2; }
+
+void Poly1305Avx2Blocks26(std::uint64_t* h, const std::uint64_t* r, const unsigned char* m, std::size_t groups) {
+    if (groups == 0) return;
+    std::uint64_t q[4 * kWideSets][5];  // r, r^2, ...
+    for (int k = 0; k < 5; ++k) q[0][k] = r[k];
+    for (int i = 1; i < 4 * kWideSets; ++i) Mul26(q[i - 1], r, q[i]);
+    const std::size_t steps = groups / kWideSets;
+    if (steps > 0) Run<kWideSets>(h, q, m, steps);
+    if (groups % kWideSets != 0) Run<1>(h, q, m + 64 * kWideSets * steps, 1);
+    SecureWipeObject(q);
+}
+
+#if defined(__SIZEOF_INT128__)
+
+void Poly1305Avx2Blocks(std::uint64_t* h, const std::uint64_t* r, const unsigned char* m, std::size_t groups) {
+    using namespace poly1305_limbs;
+    if (groups == 0) return;
+    // Three 44-bit limbs to five 26-bit ones (the last may be a bit wider).
+    // The value may reach past 2^128, so it is never held whole.
+    auto to26 = [](const std::uint64_t* a, std::uint64_t* out) {
+        U128 acc = a[0];
+        out[0] = static_cast<std::uint64_t>(acc) & kMask26;
+        acc = (acc >> 26) + (U128{a[1]} << 18);  // bit 26 now at 0; a[1] starts at bit 44
+        out[1] = static_cast<std::uint64_t>(acc) & kMask26;
+        acc >>= 26;
+        out[2] = static_cast<std::uint64_t>(acc) & kMask26;
+        acc = (acc >> 26) + (U128{a[2]} << 10);  // bit 78 at 0; a[2] starts at bit 88
+        out[3] = static_cast<std::uint64_t>(acc) & kMask26;
+        out[4] = static_cast<std::uint64_t>(acc >> 26);
+    };
+    std::uint64_t h26[5], r26[5];
+    to26(h, h26);
+    to26(r, r26);
+    Poly1305Avx2Blocks26(h26, r26, m, groups);
+    U128 sum = U128{h26[0]} + (U128{h26[1]} << 26) + (U128{h26[2]} << 52);
     h[0] = static_cast<std::uint64_t>(sum) & kMask44;
-    sum = (sum >> 44) + (U128{t[3]} << 34) + (U128{t[4]} << 60);
+    sum = (sum >> 44) + (U128{h26[3]} << 34) + (U128{h26[4]} << 60);
     h[1] = static_cast<std::uint64_t>(sum) & kMask44;
     h[2] = static_cast<std::uint64_t>(sum >> 44);
     // Above 2^130 folds back in as times 5.
@@ -147,23 +228,19 @@ MG_AVX2 __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t
     h[0] += c * 5;
     h[1] += h[0] >> 44;
     h[0] &= kMask44;
-    SecureWipeObject(p);
-    SecureWipeObject(q);
-    SecureWipeObject(lanes);
+    SecureWipeObject(h26);
+    SecureWipeObject(r26);
 }
 
-}  // namespace
-
-bool Poly1305Avx2Available() { return Cpu().avx2; }
-
-void Poly1305Avx2Blocks(std::uint64_t* h, const std::uint64_t* r, const unsigned char* m, std::size_t groups) {
-    if (groups > 0) Run(h, r, m, groups);
-}
+#endif
 
 #else
 
 bool Poly1305Avx2Available() { return false; }
+void Poly1305Avx2Blocks26(std::uint64_t*, const std::uint64_t*, const unsigned char*, std::size_t) {}
+#if defined(__SIZEOF_INT128__)
 void Poly1305Avx2Blocks(std::uint64_t*, const std::uint64_t*, const unsigned char*, std::size_t) {}
+#endif
 
 #endif
 
