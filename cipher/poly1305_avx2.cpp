@@ -57,7 +57,7 @@ struct Limbs {
 // interleaved chains (0 → 1 → 2 → 3 and 3 → 4 → 0 → 1), half the latency of
 // one chain round the whole number: the steps wait on this, not on the
 // multiplier.
-MG_AVX2 inline void MulCarry(Limbs& h, const Limbs& r, const Limbs& s) {
+MG_AVX2 __attribute__((always_inline)) inline void MulCarry(Limbs& h, const Limbs& r, const Limbs& s) {
     const __m256i* a = h.v;
     __m256i d0 = _mm256_add_epi64(
         _mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epu32(a[0], r.v[0]), _mm256_mul_epu32(a[1], s.v[4])),
@@ -108,7 +108,7 @@ MG_AVX2 inline void MulCarry(Limbs& h, const Limbs& r, const Limbs& s) {
 // Four blocks as limbs with the 2^128 bit, one per lane; the lanes hold
 // blocks 0, 2, 1 and 3 (the order the unpacks leave them in, which costs no
 // lane-crossing shuffle).
-MG_AVX2 inline void AddMessage(Limbs& h, const unsigned char* m) {
+MG_AVX2 __attribute__((always_inline)) inline void AddMessage(Limbs& h, const unsigned char* m) {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + 32));
     const __m256i lo = _mm256_unpacklo_epi64(a, b);
@@ -146,6 +146,7 @@ MG_AVX2 __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t
         AddMessage(acc[set], m + 64 * set);
     }
     for (std::size_t g = 1; g < steps; ++g) {
+#pragma GCC unroll 4
         for (int set = 0; set < kSets; ++set) {
             MulCarry(acc[set], step, stepS);
             AddMessage(acc[set], m + 64 * (kSets * g + set));
