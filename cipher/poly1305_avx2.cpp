@@ -186,39 +186,53 @@ constexpr int kWideSets = 1;
 
 bool Poly1305Avx2Available() { return Cpu().avx2; }
 
-void Poly1305Avx2Blocks26(std::uint64_t* h, const std::uint64_t* r, const unsigned char* m, std::size_t groups) {
+void Poly1305Avx2Powers26(const std::uint64_t* r, std::uint64_t* table) {
+    for (int k = 0; k < 5; ++k) table[k] = r[k];
+    for (int i = 1; i < 8; ++i) Mul26(table + 5 * (i - 1), r, table + 5 * i);
+}
+
+void Poly1305Avx2Blocks26(std::uint64_t* h, const std::uint64_t* table, const unsigned char* m, std::size_t groups) {
     if (groups == 0) return;
-    std::uint64_t q[4 * kWideSets][5];  // r, r^2, ...
-    for (int k = 0; k < 5; ++k) q[0][k] = r[k];
-    for (int i = 1; i < 4 * kWideSets; ++i) Mul26(q[i - 1], r, q[i]);
+    const auto* q = reinterpret_cast<const std::uint64_t(*)[5]>(table);
     const std::size_t steps = groups / kWideSets;
     if (steps > 0) Run<kWideSets>(h, q, m, steps);
     if (groups % kWideSets != 0) Run<1>(h, q, m + 64 * kWideSets * steps, 1);
-    SecureWipeObject(q);
 }
 
 #if defined(__SIZEOF_INT128__)
 
-void Poly1305Avx2Blocks(std::uint64_t* h, const std::uint64_t* r, const unsigned char* m, std::size_t groups) {
+namespace {
+
+// Three 44-bit limbs to five 26-bit ones (the last may be a bit wider). The
+// value may reach past 2^128, so it is never held whole.
+void To26(const std::uint64_t* a, std::uint64_t* out) {
+    using namespace poly1305_limbs;
+    U128 acc = a[0];
+    out[0] = static_cast<std::uint64_t>(acc) & kMask26;
+    acc = (acc >> 26) + (U128{a[1]} << 18);  // bit 26 now at 0; a[1] starts at bit 44
+    out[1] = static_cast<std::uint64_t>(acc) & kMask26;
+    acc >>= 26;
+    out[2] = static_cast<std::uint64_t>(acc) & kMask26;
+    acc = (acc >> 26) + (U128{a[2]} << 10);  // bit 78 at 0; a[2] starts at bit 88
+    out[3] = static_cast<std::uint64_t>(acc) & kMask26;
+    out[4] = static_cast<std::uint64_t>(acc >> 26);
+}
+
+}  // namespace
+
+void Poly1305Avx2Powers(const std::uint64_t* r, std::uint64_t* table) {
+    std::uint64_t r26[5];
+    To26(r, r26);
+    Poly1305Avx2Powers26(r26, table);
+    SecureWipeObject(r26);
+}
+
+void Poly1305Avx2Blocks(std::uint64_t* h, const std::uint64_t* table, const unsigned char* m, std::size_t groups) {
     using namespace poly1305_limbs;
     if (groups == 0) return;
-    // Three 44-bit limbs to five 26-bit ones (the last may be a bit wider).
-    // The value may reach past 2^128, so it is never held whole.
-    auto to26 = [](const std::uint64_t* a, std::uint64_t* out) {
-        U128 acc = a[0];
-        out[0] = static_cast<std::uint64_t>(acc) & kMask26;
-        acc = (acc >> 26) + (U128{a[1]} << 18);  // bit 26 now at 0; a[1] starts at bit 44
-        out[1] = static_cast<std::uint64_t>(acc) & kMask26;
-        acc >>= 26;
-        out[2] = static_cast<std::uint64_t>(acc) & kMask26;
-        acc = (acc >> 26) + (U128{a[2]} << 10);  // bit 78 at 0; a[2] starts at bit 88
-        out[3] = static_cast<std::uint64_t>(acc) & kMask26;
-        out[4] = static_cast<std::uint64_t>(acc >> 26);
-    };
-    std::uint64_t h26[5], r26[5];
-    to26(h, h26);
-    to26(r, r26);
-    Poly1305Avx2Blocks26(h26, r26, m, groups);
+    std::uint64_t h26[5];
+    To26(h, h26);
+    Poly1305Avx2Blocks26(h26, table, m, groups);
     U128 sum = U128{h26[0]} + (U128{h26[1]} << 26) + (U128{h26[2]} << 52);
     h[0] = static_cast<std::uint64_t>(sum) & kMask44;
     sum = (sum >> 44) + (U128{h26[3]} << 34) + (U128{h26[4]} << 60);
@@ -231,7 +245,6 @@ void Poly1305Avx2Blocks(std::uint64_t* h, const std::uint64_t* r, const unsigned
     h[1] += h[0] >> 44;
     h[0] &= kMask44;
     SecureWipeObject(h26);
-    SecureWipeObject(r26);
 }
 
 #endif
@@ -239,8 +252,10 @@ void Poly1305Avx2Blocks(std::uint64_t* h, const std::uint64_t* r, const unsigned
 #else
 
 bool Poly1305Avx2Available() { return false; }
+void Poly1305Avx2Powers26(const std::uint64_t*, std::uint64_t*) {}
 void Poly1305Avx2Blocks26(std::uint64_t*, const std::uint64_t*, const unsigned char*, std::size_t) {}
 #if defined(__SIZEOF_INT128__)
+void Poly1305Avx2Powers(const std::uint64_t*, std::uint64_t*) {}
 void Poly1305Avx2Blocks(std::uint64_t*, const std::uint64_t*, const unsigned char*, std::size_t) {}
 #endif
 
