@@ -107,6 +107,7 @@ MG_AVX2 inline void Put256(const unsigned char* in, unsigned char* out, std::siz
 MG_AVX2 inline void PutHalf(const unsigned char* in, unsigned char* out, std::size_t at, const __m256i* x,
                             const __m256i* input) {
     __m256i rows[2][4];
+#pragma GCC unroll 2
     for (int h = 0; h < 2; ++h) {
         const __m256i a = _mm256_add_epi32(x[4 * h], input[4 * h]);
         const __m256i b = _mm256_add_epi32(x[4 * h + 1], input[4 * h + 1]);
@@ -122,6 +123,7 @@ MG_AVX2 inline void PutHalf(const unsigned char* in, unsigned char* out, std::si
         rows[h][2] = _mm256_unpacklo_epi64(t2, t3);
         rows[h][3] = _mm256_unpackhi_epi64(t2, t3);
     }
+#pragma GCC unroll 4
     for (int b = 0; b < 4; ++b) {
         Put256(in, out, b * 64 + at, _mm256_permute2x128_si256(rows[0][b], rows[1][b], 0x20));
         Put256(in, out, (b + 4) * 64 + at, _mm256_permute2x128_si256(rows[0][b], rows[1][b], 0x31));
