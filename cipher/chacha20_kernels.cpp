@@ -84,6 +84,9 @@ MG_SSE2 __attribute__((noinline)) void FourBlocksSse2(const std::uint32_t* state
 
 #if MG_CHACHA_AVX2
 
+// The rounds in intrinsics, where the hand-allocated ones below do not apply
+// (32-bit: eight vector registers).
+#if !defined(__x86_64__)
 MG_AVX2 inline __m256i Rotl256(__m256i v, int n) {
     return _mm256_or_si256(_mm256_slli_epi32(v, n), _mm256_srli_epi32(v, 32 - n));
 }
@@ -94,6 +97,7 @@ MG_AVX2 inline void Quarter256(__m256i& a, __m256i& b, __m256i& c, __m256i& d, _
     a = _mm256_add_epi32(a, b); d = _mm256_shuffle_epi8(_mm256_xor_si256(d, a), rot8);
     c = _mm256_add_epi32(c, d); b = Rotl256(_mm256_xor_si256(b, c), 7);
 }
+#endif
 
 MG_AVX2 inline void Put256(const unsigned char* in, unsigned char* out, std::size_t at, __m256i v) {
     if (in != nullptr) v = _mm256_xor_si256(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + at)));
