@@ -84,6 +84,9 @@ MG_SSE2 __attribute__((noinline)) void FourBlocksSse2(const std::uint32_t* state
 
 #if MG_CHACHA_AVX2
 
+// The rounds in intrinsics, where the hand-allocated ones below do not apply
+// (32-bit: eight vector registers).
+#if !defined(__x86_64__)
 MG_AVX2 inline __m256i Rotl256(__m256i v, int n) {
     return _mm256_or_si256(_mm256_slli_epi32(v, n), _mm256_srli_epi32(v, 32 - n));
 }
@@ -94,10 +97,41 @@ MG_AVX2 inline void Quarter256(__m256i& a, __m256i& b, __m256i& c, __m256i& d, _
     a = _mm256_add_epi32(a, b); d = _mm256_shuffle_epi8(_mm256_xor_si256(d, a), rot8);
     c = _mm256_add_epi32(c, d); b = Rotl256(_mm256_xor_si256(b, c), 7);
 }
+#endif
 
-MG_AVX2 inline void Put128Avx(const unsigned char* in, unsigned char* out, std::size_t at, __m128i v) {
-    if (in != nullptr) v = _mm_xor_si128(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), v);
+MG_AVX2 inline void Put256(const unsigned char* in, unsigned char* out, std::size_t at, __m256i v) {
+    if (in != nullptr) v = _mm256_xor_si256(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + at)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), v);
+}
+
+// Words 4g..4g+3 and 4g+4..4g+7 (g = 0 or 2) of the eight blocks, finished
+// with their inputs and transposed so that each register holds 32
+// consecutive bytes of one block. Half the state at a time, so that the
+// transpose does not spill.
+MG_AVX2 inline void PutHalf(const unsigned char* in, unsigned char* out, std::size_t at, const __m256i* x,
+                            const __m256i* input) {
+    __m256i rows[2][4];
+#pragma GCC unroll 2
+    for (int h = 0; h < 2; ++h) {
+        const __m256i a = _mm256_add_epi32(x[4 * h], input[4 * h]);
+        const __m256i b = _mm256_add_epi32(x[4 * h + 1], input[4 * h + 1]);
+        const __m256i c = _mm256_add_epi32(x[4 * h + 2], input[4 * h + 2]);
+        const __m256i d = _mm256_add_epi32(x[4 * h + 3], input[4 * h + 3]);
+        const __m256i t0 = _mm256_unpacklo_epi32(a, b);
+        const __m256i t1 = _mm256_unpacklo_epi32(c, d);
+        const __m256i t2 = _mm256_unpackhi_epi32(a, b);
+        const __m256i t3 = _mm256_unpackhi_epi32(c, d);
+        // Low half: block b, high half: block b + 4.
+        rows[h][0] = _mm256_unpacklo_epi64(t0, t1);
+        rows[h][1] = _mm256_unpackhi_epi64(t0, t1);
+        rows[h][2] = _mm256_unpacklo_epi64(t2, t3);
+        rows[h][3] = _mm256_unpackhi_epi64(t2, t3);
+    }
+#pragma GCC unroll 4
+    for (int b = 0; b < 4; ++b) {
+        Put256(in, out, b * 64 + at, _mm256_permute2x128_si256(rows[0][b], rows[1][b], 0x20));
+        Put256(in, out, (b + 4) * 64 + at, _mm256_permute2x128_si256(rows[0][b], rows[1][b], 0x31));
+    }
 }
 
 MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* state, const unsigned char* in,
@@ -111,6 +145,191 @@ MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* stat
     for (int i = 0; i < 16; ++i) x[i] = _mm256_set1_epi32(static_cast<int>(state[i]));
     const __m256i counters = _mm256_add_epi32(x[12], _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     x[12] = counters;
+#if defined(__x86_64__)
+    // Sixteen state words, two shift temporaries and two shuffle masks do not
+    // fit sixteen registers, and the compiler's choice of what to spill cost
+    // a fifth of the speed. Here words 10 and 11 stay in memory while the
+    // quarter rounds on 8 and 9 run, and trade places with them (two stores
+    // and two loads) for the rounds on 10 and 11; the masks are memory
+    // operands. Two quarter rounds go side by side, one temporary each.
+    std::size_t rounds = 10;
+    __asm__ volatile(
+        "vmovdqu 0(%[x]), %%ymm0\n\t"
+        "vmovdqu 32(%[x]), %%ymm1\n\t"
+        "vmovdqu 64(%[x]), %%ymm2\n\t"
+        "vmovdqu 96(%[x]), %%ymm3\n\t"
+        "vmovdqu 128(%[x]), %%ymm4\n\t"
+        "vmovdqu 160(%[x]), %%ymm5\n\t"
+        "vmovdqu 192(%[x]), %%ymm6\n\t"
+        "vmovdqu 224(%[x]), %%ymm7\n\t"
+        "vmovdqu 256(%[x]), %%ymm8\n\t"
+        "vmovdqu 288(%[x]), %%ymm9\n\t"
+        "vmovdqu 384(%[x]), %%ymm10\n\t"
+        "vmovdqu 416(%[x]), %%ymm11\n\t"
+        "vmovdqu 448(%[x]), %%ymm12\n\t"
+        "vmovdqu 480(%[x]), %%ymm13\n\t"
+        "1:\n\t"
+        "vpaddd %%ymm4, %%ymm0, %%ymm0\n\t"
+        "vpaddd %%ymm5, %%ymm1, %%ymm1\n\t"
+        "vpxor %%ymm0, %%ymm10, %%ymm10\n\t"
+        "vpxor %%ymm1, %%ymm11, %%ymm11\n\t"
+        "vpshufb %[r16], %%ymm10, %%ymm10\n\t"
+        "vpshufb %[r16], %%ymm11, %%ymm11\n\t"
+        "vpaddd %%ymm10, %%ymm8, %%ymm8\n\t"
+        "vpaddd %%ymm11, %%ymm9, %%ymm9\n\t"
+        "vpxor %%ymm8, %%ymm4, %%ymm4\n\t"
+        "vpxor %%ymm9, %%ymm5, %%ymm5\n\t"
+        "vpsrld $20, %%ymm4, %%ymm14\n\t"
+        "vpsrld $20, %%ymm5, %%ymm15\n\t"
+        "vpslld $12, %%ymm4, %%ymm4\n\t"
+        "vpslld $12, %%ymm5, %%ymm5\n\t"
+        "vpor %%ymm14, %%ymm4, %%ymm4\n\t"
+        "vpor %%ymm15, %%ymm5, %%ymm5\n\t"
+        "vpaddd %%ymm4, %%ymm0, %%ymm0\n\t"
+        "vpaddd %%ymm5, %%ymm1, %%ymm1\n\t"
+        "vpxor %%ymm0, %%ymm10, %%ymm10\n\t"
+        "vpxor %%ymm1, %%ymm11, %%ymm11\n\t"
+        "vpshufb %[r8], %%ymm10, %%ymm10\n\t"
+        "vpshufb %[r8], %%ymm11, %%ymm11\n\t"
+        "vpaddd %%ymm10, %%ymm8, %%ymm8\n\t"
+        "vpaddd %%ymm11, %%ymm9, %%ymm9\n\t"
+        "vpxor %%ymm8, %%ymm4, %%ymm4\n\t"
+        "vpxor %%ymm9, %%ymm5, %%ymm5\n\t"
+        "vpsrld $25, %%ymm4, %%ymm14\n\t"
+        "vpsrld $25, %%ymm5, %%ymm15\n\t"
+        "vpslld $7, %%ymm4, %%ymm4\n\t"
+        "vpslld $7, %%ymm5, %%ymm5\n\t"
+        "vpor %%ymm14, %%ymm4, %%ymm4\n\t"
+        "vpor %%ymm15, %%ymm5, %%ymm5\n\t"
+        "vmovdqu 320(%[x]), %%ymm14\n\t"
+        "vmovdqu 352(%[x]), %%ymm15\n\t"
+        "vmovdqu %%ymm8, 320(%[x])\n\t"
+        "vmovdqu %%ymm9, 352(%[x])\n\t"
+        "vmovdqa %%ymm14, %%ymm8\n\t"
+        "vmovdqa %%ymm15, %%ymm9\n\t"
+        "vpaddd %%ymm6, %%ymm2, %%ymm2\n\t"
+        "vpaddd %%ymm7, %%ymm3, %%ymm3\n\t"
+        "vpxor %%ymm2, %%ymm12, %%ymm12\n\t"
+        "vpxor %%ymm3, %%ymm13, %%ymm13\n\t"
+        "vpshufb %[r16], %%ymm12, %%ymm12\n\t"
+        "vpshufb %[r16], %%ymm13, %%ymm13\n\t"
+        "vpaddd %%ymm12, %%ymm8, %%ymm8\n\t"
+        "vpaddd %%ymm13, %%ymm9, %%ymm9\n\t"
+        "vpxor %%ymm8, %%ymm6, %%ymm6\n\t"
+        "vpxor %%ymm9, %%ymm7, %%ymm7\n\t"
+        "vpsrld $20, %%ymm6, %%ymm14\n\t"
+        "vpsrld $20, %%ymm7, %%ymm15\n\t"
+        "vpslld $12, %%ymm6, %%ymm6\n\t"
+        "vpslld $12, %%ymm7, %%ymm7\n\t"
+        "vpor %%ymm14, %%ymm6, %%ymm6\n\t"
+        "vpor %%ymm15, %%ymm7, %%ymm7\n\t"
+        "vpaddd %%ymm6, %%ymm2, %%ymm2\n\t"
+        "vpaddd %%ymm7, %%ymm3, %%ymm3\n\t"
+        "vpxor %%ymm2, %%ymm12, %%ymm12\n\t"
+        "vpxor %%ymm3, %%ymm13, %%ymm13\n\t"
+        "vpshufb %[r8], %%ymm12, %%ymm12\n\t"
+        "vpshufb %[r8], %%ymm13, %%ymm13\n\t"
+        "vpaddd %%ymm12, %%ymm8, %%ymm8\n\t"
+        "vpaddd %%ymm13, %%ymm9, %%ymm9\n\t"
+        "vpxor %%ymm8, %%ymm6, %%ymm6\n\t"
+        "vpxor %%ymm9, %%ymm7, %%ymm7\n\t"
+        "vpsrld $25, %%ymm6, %%ymm14\n\t"
+        "vpsrld $25, %%ymm7, %%ymm15\n\t"
+        "vpslld $7, %%ymm6, %%ymm6\n\t"
+        "vpslld $7, %%ymm7, %%ymm7\n\t"
+        "vpor %%ymm14, %%ymm6, %%ymm6\n\t"
+        "vpor %%ymm15, %%ymm7, %%ymm7\n\t"
+        "vpaddd %%ymm5, %%ymm0, %%ymm0\n\t"
+        "vpaddd %%ymm6, %%ymm1, %%ymm1\n\t"
+        "vpxor %%ymm0, %%ymm13, %%ymm13\n\t"
+        "vpxor %%ymm1, %%ymm10, %%ymm10\n\t"
+        "vpshufb %[r16], %%ymm13, %%ymm13\n\t"
+        "vpshufb %[r16], %%ymm10, %%ymm10\n\t"
+        "vpaddd %%ymm13, %%ymm8, %%ymm8\n\t"
+        "vpaddd %%ymm10, %%ymm9, %%ymm9\n\t"
+        "vpxor %%ymm8, %%ymm5, %%ymm5\n\t"
+        "vpxor %%ymm9, %%ymm6, %%ymm6\n\t"
+        "vpsrld $20, %%ymm5, %%ymm14\n\t"
+        "vpsrld $20, %%ymm6, %%ymm15\n\t"
+        "vpslld $12, %%ymm5, %%ymm5\n\t"
+        "vpslld $12, %%ymm6, %%ymm6\n\t"
+        "vpor %%ymm14, %%ymm5, %%ymm5\n\t"
+        "vpor %%ymm15, %%ymm6, %%ymm6\n\t"
+        "vpaddd %%ymm5, %%ymm0, %%ymm0\n\t"
+        "vpaddd %%ymm6, %%ymm1, %%ymm1\n\t"
+        "vpxor %%ymm0, %%ymm13, %%ymm13\n\t"
+        "vpxor %%ymm1, %%ymm10, %%ymm10\n\t"
+        "vpshufb %[r8], %%ymm13, %%ymm13\n\t"
+        "vpshufb %[r8], %%ymm10, %%ymm10\n\t"
+        "vpaddd %%ymm13, %%ymm8, %%ymm8\n\t"
+        "vpaddd %%ymm10, %%ymm9, %%ymm9\n\t"
+        "vpxor %%ymm8, %%ymm5, %%ymm5\n\t"
+        "vpxor %%ymm9, %%ymm6, %%ymm6\n\t"
+        "vpsrld $25, %%ymm5, %%ymm14\n\t"
+        "vpsrld $25, %%ymm6, %%ymm15\n\t"
+        "vpslld $7, %%ymm5, %%ymm5\n\t"
+        "vpslld $7, %%ymm6, %%ymm6\n\t"
+        "vpor %%ymm14, %%ymm5, %%ymm5\n\t"
+        "vpor %%ymm15, %%ymm6, %%ymm6\n\t"
+        "vmovdqu 320(%[x]), %%ymm14\n\t"
+        "vmovdqu 352(%[x]), %%ymm15\n\t"
+        "vmovdqu %%ymm8, 320(%[x])\n\t"
+        "vmovdqu %%ymm9, 352(%[x])\n\t"
+        "vmovdqa %%ymm14, %%ymm8\n\t"
+        "vmovdqa %%ymm15, %%ymm9\n\t"
+        "vpaddd %%ymm7, %%ymm2, %%ymm2\n\t"
+        "vpaddd %%ymm4, %%ymm3, %%ymm3\n\t"
+        "vpxor %%ymm2, %%ymm11, %%ymm11\n\t"
+        "vpxor %%ymm3, %%ymm12, %%ymm12\n\t"
+        "vpshufb %[r16], %%ymm11, %%ymm11\n\t"
+        "vpshufb %[r16], %%ymm12, %%ymm12\n\t"
+        "vpaddd %%ymm11, %%ymm8, %%ymm8\n\t"
+        "vpaddd %%ymm12, %%ymm9, %%ymm9\n\t"
+        "vpxor %%ymm8, %%ymm7, %%ymm7\n\t"
+        "vpxor %%ymm9, %%ymm4, %%ymm4\n\t"
+        "vpsrld $20, %%ymm7, %%ymm14\n\t"
+        "vpsrld $20, %%ymm4, %%ymm15\n\t"
+        "vpslld $12, %%ymm7, %%ymm7\n\t"
+        "vpslld $12, %%ymm4, %%ymm4\n\t"
+        "vpor %%ymm14, %%ymm7, %%ymm7\n\t"
+        "vpor %%ymm15, %%ymm4, %%ymm4\n\t"
+        "vpaddd %%ymm7, %%ymm2, %%ymm2\n\t"
+        "vpaddd %%ymm4, %%ymm3, %%ymm3\n\t"
+        "vpxor %%ymm2, %%ymm11, %%ymm11\n\t"
+        "vpxor %%ymm3, %%ymm12, %%ymm12\n\t"
+        "vpshufb %[r8], %%ymm11, %%ymm11\n\t"
+        "vpshufb %[r8], %%ymm12, %%ymm12\n\t"
+        "vpaddd %%ymm11, %%ymm8, %%ymm8\n\t"
+        "vpaddd %%ymm12, %%ymm9, %%ymm9\n\t"
+        "vpxor %%ymm8, %%ymm7, %%ymm7\n\t"
+        "vpxor %%ymm9, %%ymm4, %%ymm4\n\t"
+        "vpsrld $25, %%ymm7, %%ymm14\n\t"
+        "vpsrld $25, %%ymm4, %%ymm15\n\t"
+        "vpslld $7, %%ymm7, %%ymm7\n\t"
+        "vpslld $7, %%ymm4, %%ymm4\n\t"
+        "vpor %%ymm14, %%ymm7, %%ymm7\n\t"
+        "vpor %%ymm15, %%ymm4, %%ymm4\n\t"
+        "dec %[n]\n\t"
+        "jnz 1b\n\t"
+        "vmovdqu %%ymm0, 0(%[x])\n\t"
+        "vmovdqu %%ymm1, 32(%[x])\n\t"
+        "vmovdqu %%ymm2, 64(%[x])\n\t"
+        "vmovdqu %%ymm3, 96(%[x])\n\t"
+        "vmovdqu %%ymm4, 128(%[x])\n\t"
+        "vmovdqu %%ymm5, 160(%[x])\n\t"
+        "vmovdqu %%ymm6, 192(%[x])\n\t"
+        "vmovdqu %%ymm7, 224(%[x])\n\t"
+        "vmovdqu %%ymm8, 256(%[x])\n\t"
+        "vmovdqu %%ymm9, 288(%[x])\n\t"
+        "vmovdqu %%ymm10, 384(%[x])\n\t"
+        "vmovdqu %%ymm11, 416(%[x])\n\t"
+        "vmovdqu %%ymm12, 448(%[x])\n\t"
+        "vmovdqu %%ymm13, 480(%[x])\n\t"
+        : [n] "+r"(rounds), "+m"(x)
+        : [x] "r"(x), [r16] "m"(rot16), [r8] "m"(rot8)
+        : "cc", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11",
+          "xmm12", "xmm13", "xmm14", "xmm15");
+#else
     for (int round = 0; round < 10; ++round) {
         Quarter256(x[0], x[4], x[8], x[12], rot16, rot8);
         Quarter256(x[1], x[5], x[9], x[13], rot16, rot8);
@@ -121,24 +340,11 @@ MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* stat
         Quarter256(x[2], x[7], x[8], x[13], rot16, rot8);
         Quarter256(x[3], x[4], x[9], x[14], rot16, rot8);
     }
-    for (int i = 0; i < 16; ++i) {
-        const __m256i input = i == 12 ? counters : _mm256_set1_epi32(static_cast<int>(state[i]));
-        x[i] = _mm256_add_epi32(x[i], input);
-    }
-    // As the SSE2 transpose, within each 128-bit half: the low half holds
-    // blocks 0-3, the high half blocks 4-7.
-    for (int g = 0; g < 4; ++g) {
-        const __m256i t0 = _mm256_unpacklo_epi32(x[4 * g], x[4 * g + 1]);
-        const __m256i t1 = _mm256_unpacklo_epi32(x[4 * g + 2], x[4 * g + 3]);
-        const __m256i t2 = _mm256_unpackhi_epi32(x[4 * g], x[4 * g + 1]);
-        const __m256i t3 = _mm256_unpackhi_epi32(x[4 * g + 2], x[4 * g + 3]);
-        const __m256i rows[4] = {_mm256_unpacklo_epi64(t0, t1), _mm256_unpackhi_epi64(t0, t1),
-                                 _mm256_unpacklo_epi64(t2, t3), _mm256_unpackhi_epi64(t2, t3)};
-        for (int b = 0; b < 4; ++b) {
-            Put128Avx(in, out, b * 64 + 16 * g, _mm256_castsi256_si128(rows[b]));
-            Put128Avx(in, out, (b + 4) * 64 + 16 * g, _mm256_extracti128_si256(rows[b], 1));
-        }
-    }
+#endif
+    __m256i input[16];
+    for (int i = 0; i < 16; ++i) input[i] = i == 12 ? counters : _mm256_set1_epi32(static_cast<int>(state[i]));
+    PutHalf(in, out, 0, x, input);
+    PutHalf(in, out, 32, x + 8, input + 8);
 }
 
 #endif

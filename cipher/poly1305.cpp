@@ -25,6 +25,7 @@ CPoly1305::~CPoly1305() {
     SecureWipeObject(m_aH);
     SecureWipeObject(m_aPad);
     SecureWipeObject(m_aPowers);
+    SecureWipeObject(m_aPowers26);
     SecureWipeObject(m_aBuffer);
 }
 
@@ -69,7 +70,7 @@ inline void Store64(unsigned char* p, std::uint64_t v) {
 }  // namespace
 
 CPoly1305::CPoly1305(const unsigned char* key)
-    : m_aR{}, m_aH{}, m_aPowers{}, m_bPowers(false), m_aBuffer{}, m_iBuffered(0) {
+    : m_aR{}, m_aH{}, m_aPowers{}, m_bPowers(false), m_aPowers26{}, m_bPowers26(false), m_aBuffer{}, m_iBuffered(0) {
     const std::uint64_t t0 = Load64(key), t1 = Load64(key + 8);
     // r is clamped as the algorithm requires, then split into limbs.
     m_aR[0] = t0 & 0xffc0fffffff;
@@ -92,8 +93,12 @@ void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
     }
     // Four lanes wide where the CPU has AVX2.
     if (full && blocks >= 16 && Poly1305Avx2Available()) {
+        if (!m_bPowers26) {
+            Poly1305Avx2Powers(m_aR, m_aPowers26);
+            m_bPowers26 = true;
+        }
         const std::size_t groups = blocks / 4;
-        Poly1305Avx2Blocks(m_aH, m_aR, m, groups);
+        Poly1305Avx2Blocks(m_aH, m_aPowers26, m, groups);
         m += groups * 64;
         blocks -= groups * 4;
     }
@@ -181,7 +186,7 @@ constexpr std::uint32_t kMask26 = 0x3ffffff;
 }  // namespace
 
 CPoly1305::CPoly1305(const unsigned char* key)
-    : m_aR{}, m_aH{}, m_aPowers{}, m_bPowers(false), m_aBuffer{}, m_iBuffered(0) {
+    : m_aR{}, m_aH{}, m_aPowers{}, m_bPowers(false), m_aPowers26{}, m_bPowers26(false), m_aBuffer{}, m_iBuffered(0) {
     // r is clamped as the algorithm requires, then split into limbs.
     m_aR[0] = LoadLe32(key + 0) & 0x3ffffff;
     m_aR[1] = (LoadLe32(key + 3) >> 2) & 0x3ffff03;
@@ -192,6 +197,17 @@ CPoly1305::CPoly1305(const unsigned char* key)
 }
 
 void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
+    // Four lanes wide where the CPU has AVX2.
+    if (full && blocks >= 16 && Poly1305Avx2Available()) {
+        if (!m_bPowers26) {
+            Poly1305Avx2Powers26(m_aR, m_aPowers26);
+            m_bPowers26 = true;
+        }
+        const std::size_t groups = blocks / 4;
+        Poly1305Avx2Blocks26(m_aH, m_aPowers26, m, groups);
+        m += groups * 64;
+        blocks -= groups * 4;
+    }
     const std::uint32_t hibit = full ? 1u << 24 : 0;
     const std::uint64_t r0 = m_aR[0], r1 = m_aR[1], r2 = m_aR[2], r3 = m_aR[3], r4 = m_aR[4];
     const std::uint64_t s1 = r1 * 5, s2 = r2 * 5, s3 = r3 * 5, s4 = r4 * 5;

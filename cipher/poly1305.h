@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cipher/poly1305_avx2.h"
 #include "cipher/poly1305_ifma.h"
 
 namespace mg {
@@ -35,6 +36,9 @@ private:
     // r to r^16 for the sixteen-lane path, computed at its first use.
     std::uint64_t m_aPowers[kPoly1305IfmaTable];
     bool m_bPowers;
+    // r to r^8 for the AVX2 path, likewise.
+    std::uint64_t m_aPowers26[kPoly1305Avx2Table];
+    bool m_bPowers26;
     unsigned char m_aBuffer[16];
     std::size_t m_iBuffered;
 };
