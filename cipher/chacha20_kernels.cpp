@@ -134,6 +134,37 @@ MG_AVX2 inline void PutHalf(const unsigned char* in, unsigned char* out, std::si
     }
 }
 
+#if defined(__x86_64__)
+// Two quarter rounds side by side on eight-lane registers (the numbers of
+// a, b, c and d of each), with ymm14 and ymm15 as their temporaries.
+#define MG_Y(n) "%%ymm" #n
+#define MG_CHACHA_OP2(op, x0, y0, x1, y1) \
+    op " " MG_Y(x0) ", " MG_Y(y0) ", " MG_Y(y0) "\n\t" op " " MG_Y(x1) ", " MG_Y(y1) ", " MG_Y(y1) "\n\t"
+#define MG_CHACHA_HALF2(mask, right, left, a0, b0, c0, d0, a1, b1, c1, d1) \
+    MG_CHACHA_OP2("vpaddd", b0, a0, b1, a1)                                \
+    MG_CHACHA_OP2("vpxor", a0, d0, a1, d1)                                 \
+    "vpshufb %[" #mask "], " MG_Y(d0) ", " MG_Y(d0) "\n\t"                  \
+    "vpshufb %[" #mask "], " MG_Y(d1) ", " MG_Y(d1) "\n\t"                  \
+    MG_CHACHA_OP2("vpaddd", d0, c0, d1, c1)                                \
+    MG_CHACHA_OP2("vpxor", c0, b0, c1, b1)                                 \
+    "vpsrld $" #right ", " MG_Y(b0) ", %%ymm14\n\t"                         \
+    "vpsrld $" #right ", " MG_Y(b1) ", %%ymm15\n\t"                         \
+    "vpslld $" #left ", " MG_Y(b0) ", " MG_Y(b0) "\n\t"                     \
+    "vpslld $" #left ", " MG_Y(b1) ", " MG_Y(b1) "\n\t"                     \
+    MG_CHACHA_OP2("vpor", 14, b0, 15, b1)
+#define MG_CHACHA_QR2(a0, b0, c0, d0, a1, b1, c1, d1)                \
+    MG_CHACHA_HALF2(r16, 20, 12, a0, b0, c0, d0, a1, b1, c1, d1) \
+    MG_CHACHA_HALF2(r8, 25, 7, a0, b0, c0, d0, a1, b1, c1, d1)
+// Words 8 and 9 in registers trade places with words 10 and 11 in memory.
+#define MG_CHACHA_SWAP_C             \
+    "vmovdqu 320(%[x]), %%ymm14\n\t" \
+    "vmovdqu 352(%[x]), %%ymm15\n\t" \
+    "vmovdqu %%ymm8, 320(%[x])\n\t"  \
+    "vmovdqu %%ymm9, 352(%[x])\n\t"  \
+    "vmovdqa %%ymm14, %%ymm8\n\t"    \
+    "vmovdqa %%ymm15, %%ymm9\n\t"
+#endif
+
 MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* state, const unsigned char* in,
                                                        unsigned char* out) {
     // Byte shuffles that rotate each 32-bit word left by 16 and by 8.
@@ -169,146 +200,12 @@ MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* stat
         "vmovdqu 448(%[x]), %%ymm12\n\t"
         "vmovdqu 480(%[x]), %%ymm13\n\t"
         "1:\n\t"
-        "vpaddd %%ymm4, %%ymm0, %%ymm0\n\t"
-        "vpaddd %%ymm5, %%ymm1, %%ymm1\n\t"
-        "vpxor %%ymm0, %%ymm10, %%ymm10\n\t"
-        "vpxor %%ymm1, %%ymm11, %%ymm11\n\t"
-        "vpshufb %[r16], %%ymm10, %%ymm10\n\t"
-        "vpshufb %[r16], %%ymm11, %%ymm11\n\t"
-        "vpaddd %%ymm10, %%ymm8, %%ymm8\n\t"
-        "vpaddd %%ymm11, %%ymm9, %%ymm9\n\t"
-        "vpxor %%ymm8, %%ymm4, %%ymm4\n\t"
-        "vpxor %%ymm9, %%ymm5, %%ymm5\n\t"
-        "vpsrld $20, %%ymm4, %%ymm14\n\t"
-        "vpsrld $20, %%ymm5, %%ymm15\n\t"
-        "vpslld $12, %%ymm4, %%ymm4\n\t"
-        "vpslld $12, %%ymm5, %%ymm5\n\t"
-        "vpor %%ymm14, %%ymm4, %%ymm4\n\t"
-        "vpor %%ymm15, %%ymm5, %%ymm5\n\t"
-        "vpaddd %%ymm4, %%ymm0, %%ymm0\n\t"
-        "vpaddd %%ymm5, %%ymm1, %%ymm1\n\t"
-        "vpxor %%ymm0, %%ymm10, %%ymm10\n\t"
-        "vpxor %%ymm1, %%ymm11, %%ymm11\n\t"
-        "vpshufb %[r8], %%ymm10, %%ymm10\n\t"
-        "vpshufb %[r8], %%ymm11, %%ymm11\n\t"
-        "vpaddd %%ymm10, %%ymm8, %%ymm8\n\t"
-        "vpaddd %%ymm11, %%ymm9, %%ymm9\n\t"
-        "vpxor %%ymm8, %%ymm4, %%ymm4\n\t"
-        "vpxor %%ymm9, %%ymm5, %%ymm5\n\t"
-        "vpsrld $25, %%ymm4, %%ymm14\n\t"
-        "vpsrld $25, %%ymm5, %%ymm15\n\t"
-        "vpslld $7, %%ymm4, %%ymm4\n\t"
-        "vpslld $7, %%ymm5, %%ymm5\n\t"
-        "vpor %%ymm14, %%ymm4, %%ymm4\n\t"
-        "vpor %%ymm15, %%ymm5, %%ymm5\n\t"
-        "vmovdqu 320(%[x]), %%ymm14\n\t"
-        "vmovdqu 352(%[x]), %%ymm15\n\t"
-        "vmovdqu %%ymm8, 320(%[x])\n\t"
-        "vmovdqu %%ymm9, 352(%[x])\n\t"
-        "vmovdqa %%ymm14, %%ymm8\n\t"
-        "vmovdqa %%ymm15, %%ymm9\n\t"
-        "vpaddd %%ymm6, %%ymm2, %%ymm2\n\t"
-        "vpaddd %%ymm7, %%ymm3, %%ymm3\n\t"
-        "vpxor %%ymm2, %%ymm12, %%ymm12\n\t"
-        "vpxor %%ymm3, %%ymm13, %%ymm13\n\t"
-        "vpshufb %[r16], %%ymm12, %%ymm12\n\t"
-        "vpshufb %[r16], %%ymm13, %%ymm13\n\t"
-        "vpaddd %%ymm12, %%ymm8, %%ymm8\n\t"
-        "vpaddd %%ymm13, %%ymm9, %%ymm9\n\t"
-        "vpxor %%ymm8, %%ymm6, %%ymm6\n\t"
-        "vpxor %%ymm9, %%ymm7, %%ymm7\n\t"
-        "vpsrld $20, %%ymm6, %%ymm14\n\t"
-        "vpsrld $20, %%ymm7, %%ymm15\n\t"
-        "vpslld $12, %%ymm6, %%ymm6\n\t"
-        "vpslld $12, %%ymm7, %%ymm7\n\t"
-        "vpor %%ymm14, %%ymm6, %%ymm6\n\t"
-        "vpor %%ymm15, %%ymm7, %%ymm7\n\t"
-        "vpaddd %%ymm6, %%ymm2, %%ymm2\n\t"
-        "vpaddd %%ymm7, %%ymm3, %%ymm3\n\t"
-        "vpxor %%ymm2, %%ymm12, %%ymm12\n\t"
-        "vpxor %%ymm3, %%ymm13, %%ymm13\n\t"
-        "vpshufb %[r8], %%ymm12, %%ymm12\n\t"
-        "vpshufb %[r8], %%ymm13, %%ymm13\n\t"
-        "vpaddd %%ymm12, %%ymm8, %%ymm8\n\t"
-        "vpaddd %%ymm13, %%ymm9, %%ymm9\n\t"
-        "vpxor %%ymm8, %%ymm6, %%ymm6\n\t"
-        "vpxor %%ymm9, %%ymm7, %%ymm7\n\t"
-        "vpsrld $25, %%ymm6, %%ymm14\n\t"
-        "vpsrld $25, %%ymm7, %%ymm15\n\t"
-        "vpslld $7, %%ymm6, %%ymm6\n\t"
-        "vpslld $7, %%ymm7, %%ymm7\n\t"
-        "vpor %%ymm14, %%ymm6, %%ymm6\n\t"
-        "vpor %%ymm15, %%ymm7, %%ymm7\n\t"
-        "vpaddd %%ymm5, %%ymm0, %%ymm0\n\t"
-        "vpaddd %%ymm6, %%ymm1, %%ymm1\n\t"
-        "vpxor %%ymm0, %%ymm13, %%ymm13\n\t"
-        "vpxor %%ymm1, %%ymm10, %%ymm10\n\t"
-        "vpshufb %[r16], %%ymm13, %%ymm13\n\t"
-        "vpshufb %[r16], %%ymm10, %%ymm10\n\t"
-        "vpaddd %%ymm13, %%ymm8, %%ymm8\n\t"
-        "vpaddd %%ymm10, %%ymm9, %%ymm9\n\t"
-        "vpxor %%ymm8, %%ymm5, %%ymm5\n\t"
-        "vpxor %%ymm9, %%ymm6, %%ymm6\n\t"
-        "vpsrld $20, %%ymm5, %%ymm14\n\t"
-        "vpsrld $20, %%ymm6, %%ymm15\n\t"
-        "vpslld $12, %%ymm5, %%ymm5\n\t"
-        "vpslld $12, %%ymm6, %%ymm6\n\t"
-        "vpor %%ymm14, %%ymm5, %%ymm5\n\t"
-        "vpor %%ymm15, %%ymm6, %%ymm6\n\t"
-        "vpaddd %%ymm5, %%ymm0, %%ymm0\n\t"
-        "vpaddd %%ymm6, %%ymm1, %%ymm1\n\t"
-        "vpxor %%ymm0, %%ymm13, %%ymm13\n\t"
-        "vpxor %%ymm1, %%ymm10, %%ymm10\n\t"
-        "vpshufb %[r8], %%ymm13, %%ymm13\n\t"
-        "vpshufb %[r8], %%ymm10, %%ymm10\n\t"
-        "vpaddd %%ymm13, %%ymm8, %%ymm8\n\t"
-        "vpaddd %%ymm10, %%ymm9, %%ymm9\n\t"
-        "vpxor %%ymm8, %%ymm5, %%ymm5\n\t"
-        "vpxor %%ymm9, %%ymm6, %%ymm6\n\t"
-        "vpsrld $25, %%ymm5, %%ymm14\n\t"
-        "vpsrld $25, %%ymm6, %%ymm15\n\t"
-        "vpslld $7, %%ymm5, %%ymm5\n\t"
-        "vpslld $7, %%ymm6, %%ymm6\n\t"
-        "vpor %%ymm14, %%ymm5, %%ymm5\n\t"
-        "vpor %%ymm15, %%ymm6, %%ymm6\n\t"
-        "vmovdqu 320(%[x]), %%ymm14\n\t"
-        "vmovdqu 352(%[x]), %%ymm15\n\t"
-        "vmovdqu %%ymm8, 320(%[x])\n\t"
-        "vmovdqu %%ymm9, 352(%[x])\n\t"
-        "vmovdqa %%ymm14, %%ymm8\n\t"
-        "vmovdqa %%ymm15, %%ymm9\n\t"
-        "vpaddd %%ymm7, %%ymm2, %%ymm2\n\t"
-        "vpaddd %%ymm4, %%ymm3, %%ymm3\n\t"
-        "vpxor %%ymm2, %%ymm11, %%ymm11\n\t"
-        "vpxor %%ymm3, %%ymm12, %%ymm12\n\t"
-        "vpshufb %[r16], %%ymm11, %%ymm11\n\t"
-        "vpshufb %[r16], %%ymm12, %%ymm12\n\t"
-        "vpaddd %%ymm11, %%ymm8, %%ymm8\n\t"
-        "vpaddd %%ymm12, %%ymm9, %%ymm9\n\t"
-        "vpxor %%ymm8, %%ymm7, %%ymm7\n\t"
-        "vpxor %%ymm9, %%ymm4, %%ymm4\n\t"
-        "vpsrld $20, %%ymm7, %%ymm14\n\t"
-        "vpsrld $20, %%ymm4, %%ymm15\n\t"
-        "vpslld $12, %%ymm7, %%ymm7\n\t"
-        "vpslld $12, %%ymm4, %%ymm4\n\t"
-        "vpor %%ymm14, %%ymm7, %%ymm7\n\t"
-        "vpor %%ymm15, %%ymm4, %%ymm4\n\t"
-        "vpaddd %%ymm7, %%ymm2, %%ymm2\n\t"
-        "vpaddd %%ymm4, %%ymm3, %%ymm3\n\t"
-        "vpxor %%ymm2, %%ymm11, %%ymm11\n\t"
-        "vpxor %%ymm3, %%ymm12, %%ymm12\n\t"
-        "vpshufb %[r8], %%ymm11, %%ymm11\n\t"
-        "vpshufb %[r8], %%ymm12, %%ymm12\n\t"
-        "vpaddd %%ymm11, %%ymm8, %%ymm8\n\t"
-        "vpaddd %%ymm12, %%ymm9, %%ymm9\n\t"
-        "vpxor %%ymm8, %%ymm7, %%ymm7\n\t"
-        "vpxor %%ymm9, %%ymm4, %%ymm4\n\t"
-        "vpsrld $25, %%ymm7, %%ymm14\n\t"
-        "vpsrld $25, %%ymm4, %%ymm15\n\t"
-        "vpslld $7, %%ymm7, %%ymm7\n\t"
-        "vpslld $7, %%ymm4, %%ymm4\n\t"
-        "vpor %%ymm14, %%ymm7, %%ymm7\n\t"
-        "vpor %%ymm15, %%ymm4, %%ymm4\n\t"
+        MG_CHACHA_QR2(0, 4, 8, 10, 1, 5, 9, 11)
+        MG_CHACHA_SWAP_C
+        MG_CHACHA_QR2(2, 6, 8, 12, 3, 7, 9, 13)
+        MG_CHACHA_QR2(0, 5, 8, 13, 1, 6, 9, 10)
+        MG_CHACHA_SWAP_C
+        MG_CHACHA_QR2(2, 7, 8, 11, 3, 4, 9, 12)
         "dec %[n]\n\t"
         "jnz 1b\n\t"
         "vmovdqu %%ymm0, 0(%[x])\n\t"
@@ -329,6 +226,11 @@ MG_AVX2 __attribute__((noinline)) void EightBlocksAvx2(const std::uint32_t* stat
         : [x] "r"(x), [r16] "m"(rot16), [r8] "m"(rot8)
         : "cc", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11",
           "xmm12", "xmm13", "xmm14", "xmm15");
+#undef MG_CHACHA_SWAP_C
+#undef MG_CHACHA_QR2
+#undef MG_CHACHA_HALF2
+#undef MG_CHACHA_OP2
+#undef MG_Y
 #else
     for (int round = 0; round < 10; ++round) {
         Quarter256(x[0], x[4], x[8], x[12], rot16, rot8);

@@ -129,6 +129,51 @@ MG_AVX2 inline __m256i Lanes4(const std::uint64_t* a, const std::uint64_t* b, co
 
 // kSets sets of four lanes; each step takes 64 * kSets bytes, set k its
 // blocks 4k .. 4k + 3. q holds r, r^2, ... r^(4 kSets).
+#if defined(__x86_64__)
+// One set of four lanes of the hand-allocated loop below: h0..h4 are the
+// numbers of its accumulator's registers, m0 and m1 the offsets of its 64
+// bytes of message. ymm10..ymm14 take the products, ymm15 is scratch; the
+// constants (r^8 at 0, 5 r^8 at 160, the mask at 320, the high bit at 352)
+// are memory operands.
+#define MG_Y(n) "%%ymm" #n
+#define MG_POLY_MAC(d, o, h) \
+    "vpmuludq " #o "(%[c]), " MG_Y(h) ", %%ymm15\n\t" "vpaddq %%ymm15, " MG_Y(d) ", " MG_Y(d) "\n\t"
+#define MG_POLY_DOT(d, o0, o1, o2, o3, o4, h0, h1, h2, h3, h4)                                  \
+    "vpmuludq " #o0 "(%[c]), " MG_Y(h0) ", " MG_Y(d) "\n\t" MG_POLY_MAC(d, o1, h1) MG_POLY_MAC(d, o2, h2) \
+        MG_POLY_MAC(d, o3, h3) MG_POLY_MAC(d, o4, h4)
+// A limb's bits above 26 go into the next limb, in two interleaved chains;
+// those of limb 4 go into limb 0 times 5 (x + (x << 2)), written out below.
+#define MG_POLY_CARRY(from, to) \
+    "vpsrlq $26, " MG_Y(from) ", %%ymm15\n\t" "vpaddq %%ymm15, " MG_Y(to) ", " MG_Y(to) "\n\t"
+#define MG_POLY_MASK(x, into) "vpand 320(%[c]), " MG_Y(x) ", " MG_Y(into) "\n\t"
+// The next block limb: (x >> shift) masked, into accumulator limb h.
+#define MG_POLY_ADD_LIMB(h) "vpand 320(%[c]), %%ymm12, %%ymm12\n\t" "vpaddq %%ymm12, " MG_Y(h) ", " MG_Y(h) "\n\t"
+#define MG_POLY_SET(h0, h1, h2, h3, h4, m0, m1)                                                        \
+    MG_POLY_DOT(10, 0, 288, 256, 224, 192, h0, h1, h2, h3, h4)                                        \
+    MG_POLY_DOT(11, 32, 0, 288, 256, 224, h0, h1, h2, h3, h4)                                         \
+    MG_POLY_DOT(12, 64, 32, 0, 288, 256, h0, h1, h2, h3, h4)                                          \
+    MG_POLY_DOT(13, 96, 64, 32, 0, 288, h0, h1, h2, h3, h4)                                           \
+    MG_POLY_DOT(14, 128, 96, 64, 32, 0, h0, h1, h2, h3, h4)                                           \
+    MG_POLY_CARRY(10, 11) MG_POLY_MASK(10, 10)                                                        \
+    MG_POLY_CARRY(13, 14) MG_POLY_MASK(13, 13)                                                        \
+    MG_POLY_CARRY(11, 12) MG_POLY_MASK(11, 11)                                                        \
+    "vpsrlq $26, %%ymm14, %%ymm15\n\t" MG_POLY_MASK(14, 14)                                           \
+    "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t" "vpsllq $2, %%ymm15, %%ymm15\n\t"                          \
+    "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"                                                            \
+    MG_POLY_CARRY(12, 13) MG_POLY_MASK(12, h2)                                                        \
+    "vpsrlq $26, %%ymm10, %%ymm15\n\t" "vpaddq %%ymm15, %%ymm11, " MG_Y(h1) "\n\t" MG_POLY_MASK(10, h0) \
+    "vpsrlq $26, %%ymm13, %%ymm15\n\t" "vpaddq %%ymm15, %%ymm14, " MG_Y(h4) "\n\t" MG_POLY_MASK(13, h3) \
+    "vmovdqu " #m0 "(%[m]), %%ymm12\n\t" "vmovdqu " #m1 "(%[m]), %%ymm13\n\t"                          \
+    "vpunpcklqdq %%ymm13, %%ymm12, %%ymm10\n\t" "vpunpckhqdq %%ymm13, %%ymm12, %%ymm11\n\t"            \
+    "vpand 320(%[c]), %%ymm10, %%ymm12\n\t" "vpaddq %%ymm12, " MG_Y(h0) ", " MG_Y(h0) "\n\t"          \
+    "vpsrlq $26, %%ymm10, %%ymm12\n\t" MG_POLY_ADD_LIMB(h1)                                           \
+    "vpsrlq $52, %%ymm10, %%ymm12\n\t" "vpsllq $12, %%ymm11, %%ymm13\n\t"                              \
+    "vpor %%ymm13, %%ymm12, %%ymm12\n\t" MG_POLY_ADD_LIMB(h2)                                         \
+    "vpsrlq $14, %%ymm11, %%ymm12\n\t" MG_POLY_ADD_LIMB(h3)                                           \
+    "vpsrlq $40, %%ymm11, %%ymm12\n\t" "vpor 352(%[c]), %%ymm12, %%ymm12\n\t"                          \
+    "vpaddq %%ymm12, " MG_Y(h4) ", " MG_Y(h4) "\n\t"
+#endif
+
 template <int kSets>
 MG_AVX2 __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t (*q)[5], const unsigned char* m,
                                            std::size_t steps) {
@@ -176,182 +221,8 @@ MG_AVX2 __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t
         "vmovdqu 256(%[acc]), %%ymm8\n\t"
         "vmovdqu 288(%[acc]), %%ymm9\n\t"
         "1:\n\t"
-        "vpmuludq 0(%[c]), %%ymm0, %%ymm10\n\t"
-        "vpmuludq 288(%[c]), %%ymm1, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpmuludq 256(%[c]), %%ymm2, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpmuludq 224(%[c]), %%ymm3, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpmuludq 192(%[c]), %%ymm4, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpmuludq 32(%[c]), %%ymm0, %%ymm11\n\t"
-        "vpmuludq 0(%[c]), %%ymm1, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpmuludq 288(%[c]), %%ymm2, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpmuludq 256(%[c]), %%ymm3, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpmuludq 224(%[c]), %%ymm4, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpmuludq 64(%[c]), %%ymm0, %%ymm12\n\t"
-        "vpmuludq 32(%[c]), %%ymm1, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpmuludq 0(%[c]), %%ymm2, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpmuludq 288(%[c]), %%ymm3, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpmuludq 256(%[c]), %%ymm4, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpmuludq 96(%[c]), %%ymm0, %%ymm13\n\t"
-        "vpmuludq 64(%[c]), %%ymm1, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpmuludq 32(%[c]), %%ymm2, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpmuludq 0(%[c]), %%ymm3, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpmuludq 288(%[c]), %%ymm4, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpmuludq 128(%[c]), %%ymm0, %%ymm14\n\t"
-        "vpmuludq 96(%[c]), %%ymm1, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpmuludq 64(%[c]), %%ymm2, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpmuludq 32(%[c]), %%ymm3, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpmuludq 0(%[c]), %%ymm4, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpsrlq $26, %%ymm10, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpand 320(%[c]), %%ymm10, %%ymm10\n\t"
-        "vpsrlq $26, %%ymm13, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpand 320(%[c]), %%ymm13, %%ymm13\n\t"
-        "vpsrlq $26, %%ymm11, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpand 320(%[c]), %%ymm11, %%ymm11\n\t"
-        "vpsrlq $26, %%ymm14, %%ymm15\n\t"
-        "vpand 320(%[c]), %%ymm14, %%ymm14\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpsllq $2, %%ymm15, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpsrlq $26, %%ymm12, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpand 320(%[c]), %%ymm12, %%ymm2\n\t"
-        "vpsrlq $26, %%ymm10, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm1\n\t"
-        "vpand 320(%[c]), %%ymm10, %%ymm0\n\t"
-        "vpsrlq $26, %%ymm13, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm4\n\t"
-        "vpand 320(%[c]), %%ymm13, %%ymm3\n\t"
-        "vmovdqu 0(%[m]), %%ymm12\n\t"
-        "vmovdqu 32(%[m]), %%ymm13\n\t"
-        "vpunpcklqdq %%ymm13, %%ymm12, %%ymm10\n\t"
-        "vpunpckhqdq %%ymm13, %%ymm12, %%ymm11\n\t"
-        "vpand 320(%[c]), %%ymm10, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm0, %%ymm0\n\t"
-        "vpsrlq $26, %%ymm10, %%ymm12\n\t"
-        "vpand 320(%[c]), %%ymm12, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm1, %%ymm1\n\t"
-        "vpsrlq $52, %%ymm10, %%ymm12\n\t"
-        "vpsllq $12, %%ymm11, %%ymm13\n\t"
-        "vpor %%ymm13, %%ymm12, %%ymm12\n\t"
-        "vpand 320(%[c]), %%ymm12, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm2, %%ymm2\n\t"
-        "vpsrlq $14, %%ymm11, %%ymm12\n\t"
-        "vpand 320(%[c]), %%ymm12, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm3, %%ymm3\n\t"
-        "vpsrlq $40, %%ymm11, %%ymm12\n\t"
-        "vpor 352(%[c]), %%ymm12, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm4, %%ymm4\n\t"
-        "vpmuludq 0(%[c]), %%ymm5, %%ymm10\n\t"
-        "vpmuludq 288(%[c]), %%ymm6, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpmuludq 256(%[c]), %%ymm7, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpmuludq 224(%[c]), %%ymm8, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpmuludq 192(%[c]), %%ymm9, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpmuludq 32(%[c]), %%ymm5, %%ymm11\n\t"
-        "vpmuludq 0(%[c]), %%ymm6, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpmuludq 288(%[c]), %%ymm7, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpmuludq 256(%[c]), %%ymm8, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpmuludq 224(%[c]), %%ymm9, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpmuludq 64(%[c]), %%ymm5, %%ymm12\n\t"
-        "vpmuludq 32(%[c]), %%ymm6, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpmuludq 0(%[c]), %%ymm7, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpmuludq 288(%[c]), %%ymm8, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpmuludq 256(%[c]), %%ymm9, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpmuludq 96(%[c]), %%ymm5, %%ymm13\n\t"
-        "vpmuludq 64(%[c]), %%ymm6, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpmuludq 32(%[c]), %%ymm7, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpmuludq 0(%[c]), %%ymm8, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpmuludq 288(%[c]), %%ymm9, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpmuludq 128(%[c]), %%ymm5, %%ymm14\n\t"
-        "vpmuludq 96(%[c]), %%ymm6, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpmuludq 64(%[c]), %%ymm7, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpmuludq 32(%[c]), %%ymm8, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpmuludq 0(%[c]), %%ymm9, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpsrlq $26, %%ymm10, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm11\n\t"
-        "vpand 320(%[c]), %%ymm10, %%ymm10\n\t"
-        "vpsrlq $26, %%ymm13, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm14\n\t"
-        "vpand 320(%[c]), %%ymm13, %%ymm13\n\t"
-        "vpsrlq $26, %%ymm11, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm12, %%ymm12\n\t"
-        "vpand 320(%[c]), %%ymm11, %%ymm11\n\t"
-        "vpsrlq $26, %%ymm14, %%ymm15\n\t"
-        "vpand 320(%[c]), %%ymm14, %%ymm14\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpsllq $2, %%ymm15, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm10, %%ymm10\n\t"
-        "vpsrlq $26, %%ymm12, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm13, %%ymm13\n\t"
-        "vpand 320(%[c]), %%ymm12, %%ymm7\n\t"
-        "vpsrlq $26, %%ymm10, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm11, %%ymm6\n\t"
-        "vpand 320(%[c]), %%ymm10, %%ymm5\n\t"
-        "vpsrlq $26, %%ymm13, %%ymm15\n\t"
-        "vpaddq %%ymm15, %%ymm14, %%ymm9\n\t"
-        "vpand 320(%[c]), %%ymm13, %%ymm8\n\t"
-        "vmovdqu 64(%[m]), %%ymm12\n\t"
-        "vmovdqu 96(%[m]), %%ymm13\n\t"
-        "vpunpcklqdq %%ymm13, %%ymm12, %%ymm10\n\t"
-        "vpunpckhqdq %%ymm13, %%ymm12, %%ymm11\n\t"
-        "vpand 320(%[c]), %%ymm10, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm5, %%ymm5\n\t"
-        "vpsrlq $26, %%ymm10, %%ymm12\n\t"
-        "vpand 320(%[c]), %%ymm12, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm6, %%ymm6\n\t"
-        "vpsrlq $52, %%ymm10, %%ymm12\n\t"
-        "vpsllq $12, %%ymm11, %%ymm13\n\t"
-        "vpor %%ymm13, %%ymm12, %%ymm12\n\t"
-        "vpand 320(%[c]), %%ymm12, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm7, %%ymm7\n\t"
-        "vpsrlq $14, %%ymm11, %%ymm12\n\t"
-        "vpand 320(%[c]), %%ymm12, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm8, %%ymm8\n\t"
-        "vpsrlq $40, %%ymm11, %%ymm12\n\t"
-        "vpor 352(%[c]), %%ymm12, %%ymm12\n\t"
-        "vpaddq %%ymm12, %%ymm9, %%ymm9\n\t"
+        MG_POLY_SET(0, 1, 2, 3, 4, 0, 32)
+        MG_POLY_SET(5, 6, 7, 8, 9, 64, 96)
         "add $128, %[m]\n\t"
         "dec %[n]\n\t"
         "jnz 1b\n\t"
@@ -369,6 +240,13 @@ MG_AVX2 __attribute__((noinline)) void Run(std::uint64_t* h, const std::uint64_t
                 : [acc] "r"(acc), [c] "r"(&c)
                 : "cc", "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9",
                   "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
+#undef MG_POLY_SET
+#undef MG_POLY_ADD_LIMB
+#undef MG_POLY_MASK
+#undef MG_POLY_CARRY
+#undef MG_POLY_DOT
+#undef MG_POLY_MAC
+#undef MG_Y
             SecureWipeObject(c);
         }
     } else
