@@ -91,7 +91,7 @@ void CPoly1305::Blocks(const unsigned char* m, std::size_t blocks, bool full) {
         m += pairs * 256;
         blocks -= pairs * 16;
     }
-    // Four lanes wide where the CPU has AVX2.
+    // Eight lanes wide (two sets of four) where the CPU has AVX2.
     if (full && blocks >= 16 && Poly1305Avx2Available()) {
         if (!m_bPowers26) {
             Poly1305Avx2Powers(m_aR, m_aPowers26);
